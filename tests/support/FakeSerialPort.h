@@ -1,0 +1,100 @@
+// A serial port for unit and dialog tests: records every call and every written byte with
+// the clock reading at the time, lets the test queue received bytes and fire notifications,
+// and can be told to refuse an open or a write.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "serial/SerialPort.h"
+#include "support/FakeClock.h"
+
+namespace zk4::test {
+
+class FakeSerialPort final : public SerialPort {
+  public:
+    struct WrittenByte {
+        std::uint8_t byte;
+        std::uint32_t at;  // clock reading when written (0 without a clock)
+        int writeCall;     // index of the Write call that carried it
+    };
+
+    explicit FakeSerialPort(FakeClock* clock = nullptr) : m_clock(clock) {}
+
+    bool IsOpen() const override { return open; }
+    void Close() override {
+        calls.push_back("close");
+        open = false;
+    }
+    void SelectPort(int number) override {
+        calls.push_back("select " + std::to_string(number));
+        selected = number;
+    }
+    void Open() override {
+        calls.push_back("open");
+        if (refuseOpen) {
+            throw SerialError(*refuseOpen);
+        }
+        open = true;
+        ++opens;
+    }
+    void Configure(const PortConfig& c) override {
+        calls.push_back("configure");
+        config = c;
+    }
+    void Write(std::span<const std::uint8_t> bytes) override {
+        if (!open || refuseWrite) {
+            throw SerialError(refuseWrite ? *refuseWrite : std::string("The port is not open."));
+        }
+        for (auto b : bytes) {
+            written.push_back({b, m_clock ? m_clock->now : 0u, writeCalls});
+        }
+        ++writeCalls;
+    }
+    std::vector<std::uint8_t> ReadAll() override {
+        calls.push_back("read");
+        std::vector<std::uint8_t> out;
+        out.swap(pending);
+        return out;
+    }
+    void SetReceiveHandler(ReceiveHandler handler) override { m_handler = std::move(handler); }
+
+    // Queue bytes as if the device sent them, then notify as the port would.
+    void Receive(std::string_view text) {
+        pending.insert(pending.end(), text.begin(), text.end());
+        Notify(kCommEventReceive);
+    }
+    void Notify(int code) {
+        if (m_handler) {
+            m_handler(code);
+        }
+    }
+
+    std::string WrittenText() const {
+        std::string s;
+        for (const auto& w : written) {
+            s.push_back(static_cast<char>(w.byte));
+        }
+        return s;
+    }
+    void ClearWritten() { written.clear(); }
+
+    bool open = false;
+    int selected = 0;
+    int opens = 0;
+    int writeCalls = 0;
+    PortConfig config;
+    std::vector<std::string> calls;
+    std::vector<std::uint8_t> pending;
+    std::vector<WrittenByte> written;
+    std::optional<std::string> refuseOpen;
+    std::optional<std::string> refuseWrite;
+
+  private:
+    FakeClock* m_clock;
+    ReceiveHandler m_handler;
+};
+
+}  // namespace zk4::test
