@@ -1,0 +1,232 @@
+#include "ui/DialogTemplate.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "ui/AppIcon.h"
+
+namespace zk4 {
+namespace {
+
+QString Q(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+std::vector<std::string_view> NumberList(const char* const* items, int n) {
+    return {items, items + n};
+}
+
+const char* const kCylinders[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"};
+const char* const kPorts[] = {
+    "COM1",  "COM2",  "COM3",  "COM4",  "COM5",  "COM6",  "COM7",  "COM8",  "COM9",  "COM10",
+    "COM11", "COM12", "COM13", "COM14", "COM15", "COM16", "COM17", "COM18", "COM19", "COM20",
+    "COM21", "COM22", "COM23", "COM24", "COM25", "COM26", "COM27", "COM28", "COM29", "COM30"};
+
+using K = ControlKind;
+
+}  // namespace
+
+const DialogTemplate& MainDialogTemplate() {
+    static const DialogTemplate t{
+        102,
+        "ZK4 (J1939/J1708/J1587/OBD2-CAN) Toolset V1.00A Build 06222021-01",
+        356,
+        186,
+        "MS Sans Serif",
+        8,
+        {
+            {1, K::DefaultButton, "E&xit", {242, 15, 59, 14}},
+            {-1, K::StaticText, "Port:", {16, 19, 16, 8}},
+            {1000, K::PushButton, "D&isconnect", {177, 15, 59, 14}},
+            {1001, K::PushButton, "C&onnect", {112, 15, 59, 14}},
+            {1002, K::DropDownCombo, "", {18, 86, 87, 44}, false, NumberList(kCylinders, 12)},
+            {-1, K::GroupBox, "Step 1: Connect to Ek ZK4-J1939", {7, 5, 342, 58}},
+            {-1, K::CentredGroupBox, "Product ID:", {10, 32, 79, 27}},
+            {1003, K::ReadOnlyBox, "", {13, 43, 73, 14}},
+            {-1, K::CentredGroupBox, "Firmware Version:", {90, 32, 201, 27}},
+            {1004, K::ReadOnlyBox, "", {92, 43, 197, 14}},
+            {-1, K::CentredGroupBox, "SN:", {291, 32, 55, 27}},
+            {1005, K::ReadOnlyBox, "", {293, 43, 51, 14}},
+            {1015, K::GroupBox, "Cylinder Number Config.", {15, 74, 93, 27}, false},
+            {1016, K::GroupBox, "Hz Vs. MPH config.", {132, 74, 93, 27}, false},
+            {1007, K::EditBox, "", {135, 84, 87, 14}, false},
+            {-1, K::GroupBox, "Step 2: Config Ek ZK4-J1939", {7, 66, 342, 40}},
+            {-1, K::CentredGroupBox, "Device Voltage (V)", {16, 120, 93, 27}},
+            {1009, K::ReadOnlyBox, "", {18, 130, 87, 14}},
+            {-1, K::CentredGroupBox, "Engine Speed (RPM)", {132, 120, 93, 27}},
+            {1010, K::ReadOnlyBox, "", {135, 130, 87, 14}},
+            {-1, K::CentredGroupBox, "Vehicle Speed (MPH)", {247, 120, 93, 27}},
+            {1011, K::ReadOnlyBox, "", {250, 130, 87, 14}},
+            {-1,
+             K::CentredGroupBox,
+             "Ek ZK4-J1939 Configuration and running status",
+             {7, 110, 342, 69}},
+            {-1, K::CentredGroupBox, "Cylinder Number", {15, 148, 93, 27}},
+            {1012, K::ReadOnlyBox, "", {17, 159, 87, 14}},
+            {-1, K::CentredGroupBox, "Hz Vs. MPH (Hz/MPH)", {247, 148, 93, 27}},
+            {1014, K::ReadOnlyBox, "", {250, 159, 87, 14}},
+            {1008, K::DropDownCombo, "", {32, 17, 75, 42}, true, NumberList(kPorts, 30)},
+            {1006, K::PushButton, "Proceed to &Change", {250, 89, 83, 14}, false},
+            {1013, K::PushButton, "&Factory Default", {250, 72, 83, 14}, false},
+            {1017, K::Hidden, "", {117, 150, 25, 23}},
+        },
+    };
+    return t;
+}
+
+const DialogTemplate& AboutDialogTemplate() {
+    // The frame ends 107 units down; the box is as tall as that plus a margin.
+    static const DialogTemplate t{
+        100,
+        "About Ek ZK4 (J1939/J1708/J1587/OBD2-CAN) Toolset",
+        356,
+        114,
+        "MS Sans Serif",
+        8,
+        {
+            {-1, K::Icon, "", {270, 44, 20, 20}},
+            {-1, K::StaticText, "Ek ZK4 (J1939/J1708/J1587/OBD2-CAN) Toolset", {12, 9, 164, 8}},
+            {1, K::DefaultButton, "OK", {256, 22, 50, 14}},
+            {-1, K::CentredGroupBox, "Product Information", {7, 65, 342, 42}},
+            {-1, K::CentredGroupBox, "Product ID:", {11, 74, 78, 29}},
+            {-1, K::CentredGroupBox, "Firmware Version:", {91, 74, 195, 29}},
+            {-1, K::CentredGroupBox, "Product SN:", {288, 74, 57, 29}},
+            {1003, K::ReadOnlyBox, "", {13, 85, 73, 15}},
+            {1004, K::ReadOnlyBox, "", {291, 85, 51, 15}},
+            {1005, K::ReadOnlyBox, "", {94, 85, 190, 15}},
+        },
+    };
+    return t;
+}
+
+DialogUnits::DialogUnits(const QFont& font) {
+    // The average width of the 52 letters, rounded, as the Windows dialog manager computes it.
+    const QFontMetrics fm(font);
+    const QString letters = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    m_avgWidth = (fm.horizontalAdvance(letters) / 26 + 1) / 2;
+    m_height = fm.height();
+}
+
+int DialogUnits::X(int dlu) const {
+    return dlu * m_avgWidth / 4;
+}
+int DialogUnits::Y(int dlu) const {
+    return dlu * m_height / 8;
+}
+QRect DialogUnits::Map(const QRect& r) const {
+    return {X(r.x()), Y(r.y()), X(r.width()), Y(r.height())};
+}
+
+QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTemplate& tmpl) {
+    QFont font(Q(tmpl.fontFamily), tmpl.fontPointSize);
+    dialog.setFont(font);
+    const DialogUnits du(dialog.font());
+    dialog.setWindowTitle(Q(tmpl.caption));
+    dialog.setFixedSize(du.X(tmpl.widthDlu), du.Y(tmpl.heightDlu));
+
+    QHash<int, QWidget*> byId;
+    std::vector<QWidget*> frames;
+    QWidget* previousTabStop = nullptr;
+
+    for (const ControlSpec& spec : tmpl.controls) {
+        QWidget* w = nullptr;
+        QRect rect = du.Map(spec.dlu);
+        bool tabStop = false;
+        switch (spec.kind) {
+            case K::PushButton:
+            case K::DefaultButton: {
+                auto* b = new QPushButton(Q(spec.caption), &dialog);
+                b->setDefault(spec.kind == K::DefaultButton);
+                w = b;
+                tabStop = true;
+                break;
+            }
+            case K::StaticText: {
+                auto* l = new QLabel(&dialog);
+                l->setTextFormat(Qt::PlainText);  // ampersands are shown as they are
+                l->setText(Q(spec.caption));
+                w = l;
+                break;
+            }
+            case K::GroupBox:
+            case K::CentredGroupBox: {
+                auto* g = new QGroupBox(Q(spec.caption), &dialog);
+                if (spec.kind == K::CentredGroupBox) {
+                    g->setAlignment(Qt::AlignHCenter);
+                }
+                g->setAttribute(Qt::WA_TransparentForMouseEvents);
+                g->setFocusPolicy(Qt::NoFocus);
+                frames.push_back(g);
+                w = g;
+                break;
+            }
+            case K::ReadOnlyBox:
+            case K::EditBox: {
+                auto* e = new QLineEdit(&dialog);
+                e->setAlignment(Qt::AlignCenter);
+                e->setReadOnly(spec.kind == K::ReadOnlyBox);
+                if (spec.kind == K::ReadOnlyBox) {
+                    e->setFocusPolicy(Qt::ClickFocus);
+                } else {
+                    tabStop = true;
+                }
+                w = e;
+                break;
+            }
+            case K::DropDownCombo: {
+                auto* c = new QComboBox(&dialog);
+                c->setEditable(true);
+                c->setInsertPolicy(QComboBox::NoInsert);
+                for (std::string_view item : spec.list) {
+                    c->addItem(Q(item));
+                }
+                // The template's height includes the dropped-down list; the closed box is one
+                // edit line high.
+                const int listRows = std::max(1, rect.height() / std::max(1, du.Y(8)) - 1);
+                c->setMaxVisibleItems(std::max(listRows, 8));
+                rect.setHeight(std::max(du.Y(12), c->minimumSizeHint().height()));
+                w = c;
+                tabStop = true;
+                break;
+            }
+            case K::Icon: {
+                auto* l = new QLabel(&dialog);
+                l->setPixmap(AppIcon().pixmap(32, 32));
+                rect.setSize(QSize(32, 32));
+                w = l;
+                break;
+            }
+            case K::Hidden: {
+                w = new QWidget(&dialog);
+                w->hide();
+                break;
+            }
+        }
+        w->setGeometry(rect);
+        w->setEnabled(spec.initiallyEnabled);
+        if (spec.id >= 0) {
+            w->setObjectName(QStringLiteral("ctrl%1").arg(spec.id));
+            w->setProperty("ctrlId", spec.id);
+            byId.insert(spec.id, w);
+        }
+        if (tabStop) {
+            w->setFocusPolicy(Qt::StrongFocus);
+            if (previousTabStop) {
+                QWidget::setTabOrder(previousTabStop, w);
+            }
+            previousTabStop = w;
+        }
+    }
+    // Frames are drawn beneath the controls they enclose.
+    for (QWidget* frame : frames) {
+        frame->lower();
+    }
+    return byId;
+}
+
+}  // namespace zk4

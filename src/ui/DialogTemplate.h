@@ -1,0 +1,75 @@
+// Dialog templates as data: each control with its identifier, kind, caption or list, and its
+// rectangle in dialog units. One builder turns a template into widgets on a dialog.
+#pragma once
+
+#include <QFont>
+#include <QHash>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <span>
+#include <string_view>
+#include <vector>
+
+class QDialog;
+class QWidget;
+
+namespace zk4 {
+
+enum class ControlKind {
+    PushButton,
+    DefaultButton,  // the button Enter activates
+    StaticText,
+    GroupBox,
+    CentredGroupBox,  // caption centred
+    ReadOnlyBox,      // read-only edit box: border, centred text, not a tab stop
+    EditBox,          // editable edit box: border, centred text, tab stop
+    DropDownCombo,    // drop-down combo box with an editable field, unsorted list
+    Icon,             // the application icon
+    Hidden,           // the serial control's place in the template: never visible
+};
+
+struct ControlSpec {
+    int id;  // -1 for controls without an identifier (labels, frames)
+    ControlKind kind;
+    std::string_view caption;
+    QRect dlu;  // x, y, width, height in dialog units
+    bool initiallyEnabled = true;
+    std::vector<std::string_view> list = {};
+};
+
+struct DialogTemplate {
+    int id;
+    std::string_view caption;
+    int widthDlu;
+    int heightDlu;
+    std::string_view fontFamily;
+    int fontPointSize;
+    std::vector<ControlSpec> controls;  // template order, which is also the tab order
+};
+
+const DialogTemplate& MainDialogTemplate();   // template 102
+const DialogTemplate& AboutDialogTemplate();  // template 100
+
+// Dialog units to pixels from the font's average character width and height, as the
+// original dialog manager does: x * avgWidth / 4, y * height / 8.
+class DialogUnits {
+  public:
+    explicit DialogUnits(const QFont& font);
+    int X(int dlu) const;
+    int Y(int dlu) const;
+    QRect Map(const QRect& dlu) const;
+    int AverageCharWidth() const { return m_avgWidth; }
+    int CharHeight() const { return m_height; }
+
+  private:
+    int m_avgWidth;
+    int m_height;
+};
+
+// Creates the template's controls on `dialog` (caption, font, size included) and returns
+// them by identifier. Frames are lowered beneath the other controls and let clicks through;
+// the tab order follows the template.
+QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTemplate& tmpl);
+
+}  // namespace zk4

@@ -1,0 +1,139 @@
+// The real dialog on the real serial layer, talking to a device on a pseudo-terminal.
+#include <gtest/gtest.h>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTest>
+
+#include <algorithm>
+
+#include <sys/stat.h>
+
+#include "e2e/PtyDevice.h"
+#include "serial/QtSerialPort.h"
+#include "support/DialogHarness.h"
+
+namespace zk4::test {
+namespace {
+
+// Runs the event loop until `done` holds or the deadline passes.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+class DialogOverPty {
+  public:
+    DialogOverPty() : serial((dir.Path() / "ports").string()) {
+        dlg = std::make_unique<CToolsetDlg>(
+            DialogPlatform{serial, clock,
+                           [this](QWidget*, const QString& text, MessageIcon icon) {
+                               messages.push_back({text.toStdString(), icon});
+                           },
+                           QString::fromStdString(dir / "ZK4"), window});
+    }
+    QString Text(int id) const { return static_cast<QLineEdit*>(dlg->GetDlgItem(id))->text(); }
+
+    TempDir dir;
+    SteadyClock clock;
+    QtSerialPort serial;
+    RxWindow window;
+    std::vector<RecordedMessage> messages;
+    std::unique_ptr<CToolsetDlg> dlg;
+};
+
+TEST(DialogOverPty, ConnectSendsPacedCommandsAndTheAnswersIdentifyTheDevice) {
+    DialogOverPty t;
+    PtyDevice device(t.dir.Path() / "ports", "COM1");
+    t.dlg->OnInitDialog();
+    // Input that was waiting before the port opened belongs to nobody.
+    device.Send("AT RPM=111\r\n");
+
+    QElapsedTimer sending;
+    sending.start();
+    QTest::mouseClick(t.dlg->GetDlgItem(IDC_CONNECT), Qt::LeftButton);
+    const qint64 sendingNs = sending.nsecsElapsed();
+    ASSERT_TRUE(t.messages.empty()) << t.messages[0].text;
+    ASSERT_TRUE(WaitFor([&] { return device.Received().size() >= 26; }));
+    EXPECT_EQ(device.ReceivedText(), "AT FW=?\r\nAT ID?\r\nAT RALL\r\n");
+
+    // Every byte is followed by a pause of at least one millisecond: the click cannot have
+    // taken less than 26 ms.
+    EXPECT_GE(sendingNs, 26'000'000);
+    // On the wire the bytes come one by one. The reader thread may itself be scheduled late
+    // on a busy machine and then see two bytes at once, so a few short gaps are tolerated,
+    // but the typical gap must be a pause.
+    const auto arrivals = device.Received();
+    std::vector<std::chrono::nanoseconds> gaps;
+    for (std::size_t i = 1; i < arrivals.size(); ++i) {
+        gaps.push_back(arrivals[i].at - arrivals[i - 1].at);
+    }
+    std::sort(gaps.begin(), gaps.end());
+    EXPECT_GE(gaps[gaps.size() / 2], std::chrono::microseconds(900));
+    const auto shortGaps = std::count_if(gaps.begin(), gaps.end(),
+                                         [](auto g) { return g < std::chrono::microseconds(900); });
+    EXPECT_LE(shortGaps, 3);
+
+    device.Send("AT FW=0.5N\r\n");
+    device.Send(std::string(kIdJ1708_003));
+    device.Send("AT RPM=1234\r\nAT HZVSMPH=1.7881\r\n");
+    ASSERT_TRUE(WaitFor([&] { return t.Text(IDC_ENGINE_RPM) == "1234"; }));
+    EXPECT_EQ(t.Text(IDC_PRODUCT_ID), "ZK4-J1708-003");
+    EXPECT_EQ(t.Text(IDC_SERIAL_NO), "305419896");
+    EXPECT_EQ(t.Text(IDC_FIRMWARE), "0.5N");
+    EXPECT_EQ(t.Text(IDC_HZ_PER_MPH_REPORTED), "1.7881");
+    EXPECT_TRUE(t.dlg->IsDlgItemEnabled(IDC_CYLINDERS));
+    EXPECT_TRUE(t.dlg->IsDlgItemEnabled(IDC_HZ_PER_MPH));
+    EXPECT_TRUE(t.dlg->IsDlgItemEnabled(IDC_PROCEED));
+    EXPECT_FALSE(t.dlg->IsDlgItemEnabled(IDC_CONNECT));
+    EXPECT_TRUE(t.messages.empty());
+
+    // Connect again while open: the port is re-opened and asked again.
+    t.dlg->OnDisconnect();
+    device.ClearReceived();
+    t.dlg->OnConnect();
+    ASSERT_TRUE(WaitFor([&] { return device.Received().size() >= 26; }));
+    EXPECT_EQ(device.ReceivedText(), "AT FW=?\r\nAT ID?\r\nAT RALL\r\n");
+}
+
+TEST(DialogOverPty, MissingPortEndsTheClickWithOneStopMessageNamingTheDevice) {
+    DialogOverPty t;
+    std::filesystem::create_directories(t.dir.Path() / "ports");
+    std::filesystem::create_symlink("/dev/zk4-no-such-adapter", t.dir.Path() / "ports" / "COM1");
+    t.dlg->OnInitDialog();
+    QTest::mouseClick(t.dlg->GetDlgItem(IDC_CONNECT), Qt::LeftButton);
+    ASSERT_EQ(t.messages.size(), 1u);
+    EXPECT_EQ(t.messages[0].icon, MessageIcon::Stop);
+    EXPECT_NE(t.messages[0].text.find("/dev/zk4-no-such-adapter"), std::string::npos);
+    EXPECT_NE(t.messages[0].text.find("does not exist"), std::string::npos);
+    EXPECT_FALSE(t.dlg->m_bPortOpen);
+}
+
+TEST(DialogOverPty, PortWithoutPermissionNamesTheDialoutGroup) {
+    if (::geteuid() == 0) {
+        // Root ignores file modes: run this case again as an unprivileged user.
+        const std::string self = std::filesystem::read_symlink("/proc/self/exe");
+        const std::string cmd = "setpriv --reuid=65534 --regid=65534 --clear-groups " + self +
+                                " --gtest_filter=DialogOverPty.PortWithoutPermission* >/dev/null";
+        EXPECT_EQ(std::system(cmd.c_str()), 0);
+        return;
+    }
+    DialogOverPty t;
+    PtyDevice device(t.dir.Path() / "ports", "COM1");  // owned by us, mode 0620 ...
+    ::chmod(device.SlavePath().c_str(), 0);            // ... until we take it away
+    t.dlg->OnInitDialog();
+    QTest::mouseClick(t.dlg->GetDlgItem(IDC_CONNECT), Qt::LeftButton);
+    ASSERT_EQ(t.messages.size(), 1u);
+    EXPECT_EQ(t.messages[0].icon, MessageIcon::Stop);
+    EXPECT_NE(t.messages[0].text.find(device.SlavePath()), std::string::npos);
+    EXPECT_NE(t.messages[0].text.find("dialout"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zk4::test
