@@ -133,15 +133,15 @@ QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTempla
     std::vector<QWidget*> frames;
     QWidget* previousTabStop = nullptr;
 
-    for (const ControlSpec& spec : tmpl.controls) {
+    for (const ControlSpec& control : tmpl.controls) {
         QWidget* w = nullptr;
-        QRect rect = du.Map(spec.dlu);
+        QRect rect = du.Map(control.dlu);
         bool tabStop = false;
-        switch (spec.kind) {
+        switch (control.kind) {
             case K::PushButton:
             case K::DefaultButton: {
-                auto* b = new QPushButton(Q(spec.caption), &dialog);
-                b->setDefault(spec.kind == K::DefaultButton);
+                auto* b = new QPushButton(Q(control.caption), &dialog);
+                b->setDefault(control.kind == K::DefaultButton);
                 w = b;
                 tabStop = true;
                 break;
@@ -149,14 +149,14 @@ QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTempla
             case K::StaticText: {
                 auto* l = new QLabel(&dialog);
                 l->setTextFormat(Qt::PlainText);  // ampersands are shown as they are
-                l->setText(Q(spec.caption));
+                l->setText(Q(control.caption));
                 w = l;
                 break;
             }
             case K::GroupBox:
             case K::CentredGroupBox: {
-                auto* g = new QGroupBox(Q(spec.caption), &dialog);
-                if (spec.kind == K::CentredGroupBox) {
+                auto* g = new QGroupBox(Q(control.caption), &dialog);
+                if (control.kind == K::CentredGroupBox) {
                     g->setAlignment(Qt::AlignHCenter);
                 }
                 g->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -169,8 +169,8 @@ QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTempla
             case K::EditBox: {
                 auto* e = new QLineEdit(&dialog);
                 e->setAlignment(Qt::AlignCenter);
-                e->setReadOnly(spec.kind == K::ReadOnlyBox);
-                if (spec.kind == K::ReadOnlyBox) {
+                e->setReadOnly(control.kind == K::ReadOnlyBox);
+                if (control.kind == K::ReadOnlyBox) {
                     e->setFocusPolicy(Qt::ClickFocus);
                 } else {
                     tabStop = true;
@@ -182,7 +182,7 @@ QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTempla
                 auto* c = new QComboBox(&dialog);
                 c->setEditable(true);
                 c->setInsertPolicy(QComboBox::NoInsert);
-                for (std::string_view item : spec.list) {
+                for (std::string_view item : control.list) {
                     c->addItem(Q(item));
                 }
                 // The template's height includes the dropped-down list; the closed box is one
@@ -208,11 +208,11 @@ QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTempla
             }
         }
         w->setGeometry(rect);
-        w->setEnabled(spec.initiallyEnabled);
-        if (spec.id >= 0) {
-            w->setObjectName(QStringLiteral("ctrl%1").arg(spec.id));
-            w->setProperty("ctrlId", spec.id);
-            byId.insert(spec.id, w);
+        w->setEnabled(control.initiallyEnabled);
+        if (control.id >= 0) {
+            w->setObjectName(QStringLiteral("ctrl%1").arg(control.id));
+            w->setProperty("ctrlId", control.id);
+            byId.insert(control.id, w);
         }
         if (tabStop) {
             w->setFocusPolicy(Qt::StrongFocus);
