@@ -1,6 +1,5 @@
 // The real dialog on the real serial layer, talking to a device on a pseudo-terminal.
 #include <gtest/gtest.h>
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
 
@@ -8,45 +7,13 @@
 
 #include <sys/stat.h>
 
+#include "e2e/LiveDialog.h"
 #include "e2e/PtyDevice.h"
-#include "serial/QtSerialPort.h"
-#include "support/DialogHarness.h"
 
 namespace zk4::test {
 namespace {
 
-// Runs the event loop until `done` holds or the deadline passes.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-class DialogOverPty {
-  public:
-    DialogOverPty() : serial((dir.Path() / "ports").string()) {
-        dlg = std::make_unique<CToolsetDlg>(
-            DialogPlatform{serial, clock,
-                           [this](QWidget*, const QString& text, MessageIcon icon) {
-                               messages.push_back({text.toStdString(), icon});
-                           },
-                           QString::fromStdString(dir / "ZK4"), window});
-    }
-    QString Text(int id) const { return static_cast<QLineEdit*>(dlg->GetDlgItem(id))->text(); }
-
-    TempDir dir;
-    SteadyClock clock;
-    QtSerialPort serial;
-    RxWindow window;
-    std::vector<RecordedMessage> messages;
-    std::unique_ptr<CToolsetDlg> dlg;
-};
+using DialogOverPty = LiveDialog;
 
 TEST(DialogOverPty, ConnectSendsPacedCommandsAndTheAnswersIdentifyTheDevice) {
     DialogOverPty t;

@@ -1,0 +1,80 @@
+// The real main dialog on the real serial layer and the steady clock, in its own folder (its
+// own ZK4.ini and ports/), with messages recorded instead of shown.
+#pragma once
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <functional>
+#include <memory>
+
+#include "serial/QtSerialPort.h"
+#include "support/DialogHarness.h"
+
+namespace zk4::test {
+
+// Runs the event loop (timer ticks included) until `done` holds or the deadline passes.
+inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+// Runs the event loop for a while, whatever happens.
+inline void RunFor(int ms) {
+    WaitFor([] { return false; }, ms);
+}
+
+class LiveDialog {
+  public:
+    LiveDialog() : serial((dir.Path() / "ports").string()) {
+        dlg = std::make_unique<CToolsetDlg>(
+            DialogPlatform{serial, clock,
+                           [this](QWidget*, const QString& text, MessageIcon icon) {
+                               messages.push_back({text.toStdString(), icon});
+                               if (onMessage) {
+                                   onMessage(messages.back());
+                               }
+                           },
+                           QString::fromStdString(ExePath()), window});
+    }
+
+    std::string ExePath() const { return dir / "ZK4"; }
+    std::string IniPath() const { return dir / "ZK4.ini"; }
+    QString Text(int id) const {
+        QWidget* w = dlg->GetDlgItem(id);
+        if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            return e->text();
+        }
+        if (auto* c = qobject_cast<QComboBox*>(w)) {
+            return c->currentText();
+        }
+        return {};
+    }
+    void SetText(int id, const QString& text) {
+        QWidget* w = dlg->GetDlgItem(id);
+        if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            e->setText(text);
+        } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+            c->setEditText(text);
+        }
+    }
+    bool Enabled(int id) const { return dlg->IsDlgItemEnabled(id); }
+    bool Identified() const { return !dlg->IsDlgItemEnabled(IDC_CONNECT); }
+
+    TempDir dir;
+    SteadyClock clock;
+    QtSerialPort serial;
+    RxWindow window;
+    std::vector<RecordedMessage> messages;
+    std::function<void(const RecordedMessage&)> onMessage;
+    std::unique_ptr<CToolsetDlg> dlg;
+};
+
+}  // namespace zk4::test
