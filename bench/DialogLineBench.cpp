@@ -1,7 +1,7 @@
 // The cost of one report line in the real main dialog (offscreen): the receive notification,
 // the framer, the line handler and both data exchanges.
-#include <QApplication>
 #include <benchmark/benchmark.h>
+#include <QApplication>
 
 #include "support/DialogHarness.h"
 

@@ -7,14 +7,14 @@
 namespace zk4 {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual std::uint32_t TimeGetTime() = 0;
 };
 
 // Milliseconds of a steady clock, truncated to 32 bits.
 class SteadyClock final : public Clock {
-public:
+  public:
     std::uint32_t TimeGetTime() override;
 };
 

@@ -11,7 +11,7 @@ namespace zk4 {
 
 class QtSerialPort final : public QObject, public SerialPort {
     Q_OBJECT
-public:
+  public:
     // `portsDir` is the folder whose COMn links name the devices (beside the executable).
     explicit QtSerialPort(std::string portsDir, QObject* parent = nullptr);
     ~QtSerialPort() override;
@@ -28,7 +28,7 @@ public:
     // The device path the last Open tried (for messages and tests).
     const std::string& DevicePath() const { return m_devicePath; }
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
     std::string m_portsDir;

@@ -14,13 +14,13 @@
 namespace zk4 {
 
 class SerialError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 // Receive notification codes.
-inline constexpr int kCommEventReceive = 2;  // bytes are waiting to be read
-inline constexpr int kCommEventError = 1000; // a line or device error; carries no data
+inline constexpr int kCommEventReceive = 2;   // bytes are waiting to be read
+inline constexpr int kCommEventError = 1000;  // a line or device error; carries no data
 
 struct PortConfig {
     std::string settings = "115200,n,8,1";  // baud,parity,data bits,stop bits
@@ -30,7 +30,7 @@ struct PortConfig {
 };
 
 class SerialPort {
-public:
+  public:
     using ReceiveHandler = std::function<void(int commEvent)>;
 
     virtual ~SerialPort() = default;
