@@ -29,6 +29,8 @@ TEST(DialogOverPty, ConnectSendsPacedCommandsAndTheAnswersIdentifyTheDevice) {
     ASSERT_TRUE(t.messages.empty()) << t.messages[0].text;
     ASSERT_TRUE(WaitFor([&] { return device.Received().size() >= 26; }));
     EXPECT_EQ(device.ReceivedText(), "AT FW=?\r\nAT ID?\r\nAT RALL\r\n");
+    RunFor(200);
+    EXPECT_EQ(t.Text(IDC_ENGINE_RPM), "Not available");  // the line sent before the open
 
     // Every byte is followed by a pause of at least one millisecond: the click cannot have
     // taken less than 26 ms.

@@ -300,6 +300,32 @@ TEST(MainDialog, AboutBoxShowsASnapshotOnlyOfAValidDevice) {
     EXPECT_EQ(h.Text(IDC_PRODUCT_ID), "Not Found Yet!");
 }
 
+TEST(MainDialog, AboutBoxAfterIdentificationAndAfterAnUnknownCode) {
+    const struct {
+        std::string idLine;
+        const char* productId;
+        const char* serialNo;
+    } cases[] = {
+        {std::string(kIdJ1939_001), "ZK4-J1939-001", "1"},
+        {MakeIdLine(0x30, 5), "", "0"},  // "Wrong ID" is reset away and nothing is valid
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.productId);
+        DialogHarness h;
+        h.dlg->show();
+        h.Identify("AT FW=0.5N\r\n", c.idLine);
+        bool opened = false;
+        WhenAboutOpens([&](CAboutDlg& about) {
+            opened = true;
+            EXPECT_EQ(AboutText(about, IDC_ABOUT_PRODUCT_ID), c.productId);
+            EXPECT_EQ(AboutText(about, IDC_ABOUT_FIRMWARE), *c.productId ? "0.5N" : "");
+            EXPECT_EQ(AboutText(about, IDC_ABOUT_SERIAL_NO), c.serialNo);
+        });
+        h.dlg->OnSysCommand(kIdmAboutBox);
+        EXPECT_TRUE(opened);
+    }
+}
+
 TEST(MainDialog, OtherWindowCommandsDoNotOpenTheAboutBox) {
     DialogHarness h;
     h.dlg->show();
