@@ -14,7 +14,6 @@ ctest --test-dir "$root/build" --output-on-failure -j2 --timeout 300
 if [ "${ZK4_SKIP_SANITIZERS:-0}" != 1 ]; then
   echo "== Build and test with AddressSanitizer + UndefinedBehaviorSanitizer"
   BUILD_DIR="$root/build-asan" "$root/scripts/build.sh" -DZK4_SANITIZE=ON -DZK4_BUILD_BENCH=OFF
-  # Qt's own libraries are not instrumented; leaks inside them are not ours to fix.
-  ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$root/build-asan" --output-on-failure -j2 --timeout 600
 fi

@@ -36,8 +36,8 @@ TEST(DialogOverPty, ConnectSendsPacedCommandsAndTheAnswersIdentifyTheDevice) {
     // taken less than 26 ms.
     EXPECT_GE(sendingNs, 26'000'000);
     // On the wire the bytes come one by one. The reader thread may itself be scheduled late
-    // on a busy machine and then see two bytes at once, so a few short gaps are tolerated,
-    // but the typical gap must be a pause.
+    // on a busy machine (or under valgrind) and then see two bytes at once, so some short
+    // gaps are tolerated, but the typical gap must be a pause.
     const auto arrivals = device.Received();
     std::vector<std::chrono::nanoseconds> gaps;
     for (std::size_t i = 1; i < arrivals.size(); ++i) {
@@ -47,7 +47,7 @@ TEST(DialogOverPty, ConnectSendsPacedCommandsAndTheAnswersIdentifyTheDevice) {
     EXPECT_GE(gaps[gaps.size() / 2], std::chrono::microseconds(900));
     const auto shortGaps = std::count_if(gaps.begin(), gaps.end(),
                                          [](auto g) { return g < std::chrono::microseconds(900); });
-    EXPECT_LE(shortGaps, 3);
+    EXPECT_LE(shortGaps, static_cast<long>(gaps.size() / 4));
 
     device.Send("AT FW=0.5N\r\n");
     device.Send(std::string(kIdJ1708_003));
