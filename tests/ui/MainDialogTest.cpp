@@ -143,17 +143,22 @@ TEST(MainDialog, TabOrderFollowsTheTemplate) {
     EXPECT_EQ(order, expected);
 }
 
-TEST(MainDialog, EnterInTheHzBoxActivatesExit) {
-    DialogHarness h;
-    h.dlg->show();
-    QApplication::setActiveWindow(h.dlg.get());
-    h.dlg->EnableDlgItem(IDC_HZ_PER_MPH, true);
-    h.dlg->GetDlgItem(IDC_HZ_PER_MPH)->setFocus();
-    QTest::keyClick(h.dlg->GetDlgItem(IDC_HZ_PER_MPH), Qt::Key_Return);
-    EXPECT_EQ(h.dlg->result(), QDialog::Accepted);
-    EXPECT_FALSE(h.dlg->isVisible());
-    EXPECT_FALSE(h.dlg->IsTimerRunning(kTimerId));
-    EXPECT_TRUE(h.messages.empty());
+TEST(MainDialog, EnterActivatesExitFromTheEntryBoxes) {
+    for (int id : {IDC_HZ_PER_MPH, IDC_PORT, IDC_CYLINDERS}) {
+        SCOPED_TRACE(id);
+        DialogHarness h;
+        h.dlg->show();
+        QApplication::setActiveWindow(h.dlg.get());
+        h.dlg->EnableDlgItem(id, true);
+        QWidget* box = h.dlg->GetDlgItem(id);
+        box->setFocus();
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : box;
+        QTest::keyClick(target, Qt::Key_Return);
+        EXPECT_EQ(h.dlg->result(), QDialog::Accepted);
+        EXPECT_FALSE(h.dlg->isVisible());
+        EXPECT_FALSE(h.dlg->IsTimerRunning(kTimerId));
+        EXPECT_TRUE(h.messages.empty());
+    }
 }
 
 TEST(MainDialog, EscapeEndsAtOnceWhateverTheHzBoxHolds) {
