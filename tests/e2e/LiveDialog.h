@@ -47,24 +47,8 @@ class LiveDialog {
 
     std::string ExePath() const { return dir / "ZK4"; }
     std::string IniPath() const { return dir / "ZK4.ini"; }
-    QString Text(int id) const {
-        QWidget* w = dlg->GetDlgItem(id);
-        if (auto* e = qobject_cast<QLineEdit*>(w)) {
-            return e->text();
-        }
-        if (auto* c = qobject_cast<QComboBox*>(w)) {
-            return c->currentText();
-        }
-        return {};
-    }
-    void SetText(int id, const QString& text) {
-        QWidget* w = dlg->GetDlgItem(id);
-        if (auto* e = qobject_cast<QLineEdit*>(w)) {
-            e->setText(text);
-        } else if (auto* c = qobject_cast<QComboBox*>(w)) {
-            c->setEditText(text);
-        }
-    }
+    QString Text(int id) const { return ControlText(dlg->GetDlgItem(id)); }
+    void SetText(int id, const QString& text) { SetControlText(dlg->GetDlgItem(id), text); }
     bool Enabled(int id) const { return dlg->IsDlgItemEnabled(id); }
     bool Identified() const { return !dlg->IsDlgItemEnabled(IDC_CONNECT); }
 

@@ -22,6 +22,28 @@ struct RecordedMessage {
     MessageIcon icon;
 };
 
+// What a control shows, and typing into it, for edit boxes, combo boxes and buttons.
+inline QString ControlText(QWidget* w) {
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        return e->text();
+    }
+    if (auto* c = qobject_cast<QComboBox*>(w)) {
+        return c->currentText();
+    }
+    if (auto* b = qobject_cast<QPushButton*>(w)) {
+        return b->text();
+    }
+    return {};
+}
+
+inline void SetControlText(QWidget* w, const QString& text) {
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        e->setText(text);
+    } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+        c->setEditText(text);
+    }
+}
+
 class DialogHarness {
   public:
     // `iniContent`: written to ZK4.ini before start-up unless empty-and-absent is wanted
@@ -47,27 +69,8 @@ class DialogHarness {
 
     std::string IniPath() const { return dir / "ZK4.ini"; }
 
-    QString Text(int id) const {
-        QWidget* w = dlg->GetDlgItem(id);
-        if (auto* e = qobject_cast<QLineEdit*>(w)) {
-            return e->text();
-        }
-        if (auto* c = qobject_cast<QComboBox*>(w)) {
-            return c->currentText();
-        }
-        if (auto* b = qobject_cast<QPushButton*>(w)) {
-            return b->text();
-        }
-        return {};
-    }
-    void SetText(int id, const QString& text) {
-        QWidget* w = dlg->GetDlgItem(id);
-        if (auto* e = qobject_cast<QLineEdit*>(w)) {
-            e->setText(text);
-        } else if (auto* c = qobject_cast<QComboBox*>(w)) {
-            c->setEditText(text);
-        }
-    }
+    QString Text(int id) const { return ControlText(dlg->GetDlgItem(id)); }
+    void SetText(int id, const QString& text) { SetControlText(dlg->GetDlgItem(id), text); }
     bool Enabled(int id) const { return dlg->IsDlgItemEnabled(id); }
 
     // Device bytes through the real receive path (notification -> framer -> line handler).
