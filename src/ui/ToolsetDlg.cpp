@@ -41,7 +41,7 @@ CToolsetDlg::CToolsetDlg(DialogPlatform platform, QWidget* parent)
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     m_controls = BuildDialogFromTemplate(*this, MainDialogTemplate());
 
-    m_timer3.setTimerType(Qt::CoarseTimer);
+    m_timer3.setTimerType(Qt::PreciseTimer);  // ticks one second apart, not "about"
     connect(&m_timer3, &QTimer::timeout, this, &CToolsetDlg::RunTimerTick);
 
     auto button = [this](int id) { return static_cast<QPushButton*>(GetDlgItem(id)); };

@@ -1,5 +1,5 @@
 // The built zk4-sim as a program: its pty opened through the link, reconnection, the byte log,
-// signals, hang-up, silence and option errors.
+// signals, hang-up, silence, flooding and option errors.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -11,11 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -263,6 +265,45 @@ TEST(SimProcess, SilentAfterStopsAnsweringButKeepsRunning) {
     close(fd);
 }
 
+TEST(SimProcess, FloodSendsRandomBytesAtTheLineRateInsteadOfAnswers) {
+    TempDir tmp;
+    const std::string link = tmp / "ports/COM1";
+    SimChild sim({"--link-beside", tmp / "ZK4", "--flood", "--log", tmp / "log"});
+    ASSERT_NE(sim.WaitReady(), "");
+    const int fd = OpenRaw(link);
+    ASSERT_GE(fd, 0);
+    // Bytes sent while nobody held the port may wait in the terminal; the count starts fresh.
+    tcflush(fd, TCIFLUSH);
+    ASSERT_FALSE(Read(fd, 1, 2s).empty());
+    const auto from = Clock::now();
+    std::string stream = Ask(fd, "AT FW=?\r\n", 0);
+    stream += Read(fd, SIZE_MAX, 1s);
+    const double seconds = std::chrono::duration<double>(Clock::now() - from).count();
+
+    // 115200 baud, 8N1: 11520 bytes a second.
+    const double rate = static_cast<double>(stream.size()) / seconds;
+    EXPECT_GT(rate, 11520 * 0.8);
+    EXPECT_LT(rate, 11520 * 1.2);
+    // Random, not one repeated byte or a short pattern, and no answer mixed in.
+    bool seen[256] = {};
+    for (char c : stream) {
+        seen[static_cast<unsigned char>(c)] = true;
+    }
+    EXPECT_GT(std::count(std::begin(seen), std::end(seen), true), 200);
+    EXPECT_EQ(stream.find(kFirmwareAnswer), std::string::npos);
+    // The host's command still reaches the log: 9 lines, the last for the line feed.
+    const std::string log = zk4::test::ReadFile(tmp / "log");
+    EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 9);
+    EXPECT_TRUE(log.ends_with(" 0A\n")) << log;
+
+    kill(sim.Pid(), SIGTERM);
+    EXPECT_EQ(sim.WaitExit(2s), 0);
+    EXPECT_FALSE(fs::is_symlink(link));
+    // Paced writes, not a busy loop: well under the two and a half seconds it ran.
+    EXPECT_LT(sim.CpuTime(), 500ms);
+    close(fd);
+}
+
 TEST(SimProcess, OptionErrorsExitWithCode2AndHelpWithCode0) {
     const std::vector<std::pair<std::vector<std::string>, int>> cases = {
         {{"--bogus"}, 2}, {{"--serial", "x"}, 2}, {{"--port", "COM1"}, 2}, {{"--help"}, 0}};
@@ -271,7 +312,9 @@ TEST(SimProcess, OptionErrorsExitWithCode2AndHelpWithCode0) {
         SimChild sim(args);
         EXPECT_EQ(sim.WaitExit(), code);
         if (code == 0) {
-            EXPECT_NE(sim.Stdout().find("--hangup-after SECONDS"), std::string::npos);
+            const std::string help = sim.Stdout();
+            EXPECT_NE(help.find("--hangup-after SECONDS"), std::string::npos);
+            EXPECT_NE(help.find("--flood"), std::string::npos);
         } else {
             EXPECT_EQ(sim.Stdout(), "");
             EXPECT_NE(sim.Stderr(), "");

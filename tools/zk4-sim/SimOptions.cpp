@@ -59,7 +59,7 @@ std::string ApplySeconds(std::optional<std::uint32_t>& target, std::string_view 
     return {};
 }
 
-constexpr std::array<OptionInfo, 20> kOptions = {
+constexpr std::array<OptionInfo, 21> kOptions = {
     {
         {"--product", "NAME",
          "variant to play: J1939-001..003, J1708-001..003, OBD2-001..003, COMBO-001..003 "
@@ -180,6 +180,14 @@ constexpr std::array<OptionInfo, 20> kOptions = {
          "fault: this long after start close the pseudo-terminal like an unplugged adapter, "
          "remove the link and exit 0",
          [](SimOptions& o, std::string_view v) { return ApplySeconds(o.hangupAfterMs, v); }},
+        {"--flood", "",
+         "fault: instead of answering, send random bytes at the line's full rate, 11520 "
+         "bytes/s (115200 baud, 8N1); what the port cannot take is dropped; received bytes "
+         "are still read and logged",
+         [](SimOptions& o, std::string_view) -> std::string {
+             o.flood = true;
+             return {};
+         }},
         {"--link-beside", "PATH",
          "link the pseudo-terminal as <folder of PATH>/ports/<port> (PATH: the tool's executable); "
          "ports/ is created if needed and a link already there is replaced",

@@ -2,7 +2,8 @@
 //
 // Opens a pseudo-terminal, puts its slave side in raw mode, optionally links it as
 // ports/COMn beside the host tool, prints "ready <slave path>" and then answers the host until
-// SIGINT/SIGTERM/SIGHUP or the --hangup-after deadline.
+// SIGINT/SIGTERM/SIGHUP or the --hangup-after deadline. With --flood it sends random bytes at
+// the line's full rate instead of answering.
 //
 // The simulator does not keep the slave open itself. Holding it would pin the terminal's
 // state between host sessions: an exclusive-access flag (TIOCEXCL, which serial libraries set)
@@ -39,6 +40,10 @@ using std::chrono::microseconds;
 using std::chrono::milliseconds;
 
 constexpr milliseconds kIdleRecheck{25};
+
+// 115200 baud with a start bit, 8 data bits and a stop bit: 10 bit times per byte.
+constexpr std::uint64_t kLineBytesPerSecond = 115200 / 10;
+constexpr milliseconds kFloodStep{10};
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -181,6 +186,41 @@ void WriteAll(int fd, std::string_view bytes) {
     }
 }
 
+// A saturated line: random bytes at exactly the line's rate. What is due follows from the
+// time since start, so a late wake-up sends the bytes owed in one chunk and the average rate
+// never drifts; bytes the terminal cannot take are dropped (WriteAll), never sent later.
+class Flood {
+  public:
+    explicit Flood(Clock::time_point start) : m_start(start), m_next(start) {}
+
+    Clock::time_point NextAt() const { return m_next; }
+
+    std::string Take(Clock::time_point now) {
+        const auto us = std::chrono::duration_cast<microseconds>(now - m_start).count();
+        const std::uint64_t due = static_cast<std::uint64_t>(us) * kLineBytesPerSecond / 1000000;
+        std::string bytes(static_cast<std::size_t>(due - m_sent), '\0');
+        for (char& c : bytes) {
+            c = static_cast<char>(NextByte());
+        }
+        m_sent = due;
+        m_next = now + kFloodStep;
+        return bytes;
+    }
+
+  private:
+    std::uint8_t NextByte() {  // xorshift32, a fixed seed: the same stream every run
+        m_state ^= m_state << 13;
+        m_state ^= m_state >> 17;
+        m_state ^= m_state << 5;
+        return static_cast<std::uint8_t>(m_state >> 24);
+    }
+
+    Clock::time_point m_start;
+    Clock::time_point m_next;
+    std::uint64_t m_sent = 0;
+    std::uint32_t m_state = 0x9E3779B9u;
+};
+
 bool InstallSignalHandlers() {
     if (pipe(g_signalPipe) != 0) {
         return false;
@@ -233,6 +273,7 @@ int Run(const zk4sim::SimOptions& options) {
     const Clock::time_point hangupAt = deadline(options.hangupAfterMs);
     const Clock::time_point silentFrom = deadline(options.silentAfterMs);
     Clock::time_point masterIdleUntil = start;  // while no host holds the slave
+    Flood flood(start);
     int exitCode = 0;
 
     for (;;) {
@@ -241,8 +282,10 @@ int Run(const zk4sim::SimOptions& options) {
             break;
         }
         const bool watchMaster = now >= masterIdleUntil;
-        const Clock::time_point wakeAt =
-            watchMaster ? hangupAt : std::min(hangupAt, masterIdleUntil);
+        Clock::time_point wakeAt = watchMaster ? hangupAt : std::min(hangupAt, masterIdleUntil);
+        if (options.flood) {
+            wakeAt = std::min(wakeAt, flood.NextAt());
+        }
         int timeoutMs = -1;
         if (wakeAt != Clock::time_point::max()) {
             // Rounded up, so that the loop does not wake a little early and poll again at once.
@@ -270,7 +313,7 @@ int Run(const zk4sim::SimOptions& options) {
                     std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(n));
                 const auto us = std::chrono::duration_cast<microseconds>(received - start).count();
                 log.Write(static_cast<long long>(us), bytes);
-                if (received < silentFrom) {
+                if (received < silentFrom && !options.flood) {
                     WriteAll(master.Get(), device.Receive(bytes, static_cast<double>(us) / 1e6));
                 }
             } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
@@ -278,6 +321,11 @@ int Run(const zk4sim::SimOptions& options) {
             }
         } else if ((fds[1].revents & (POLLHUP | POLLERR)) != 0) {
             masterIdleUntil = Clock::now() + kIdleRecheck;
+        }
+        if (options.flood) {
+            if (const Clock::time_point at = Clock::now(); at >= flood.NextAt()) {
+                WriteAll(master.Get(), flood.Take(at));
+            }
         }
     }
 
