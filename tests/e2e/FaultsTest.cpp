@@ -1,7 +1,9 @@
 // Faults from outside the tool, end to end: a port another program holds, a settings file
 // that cannot be written or read, a device that disappears.
 #include <gtest/gtest.h>
+#include <QElapsedTimer>
 #include <QTest>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -14,6 +16,7 @@
 #include <filesystem>
 
 #include "e2e/LiveDialog.h"
+#include "e2e/SimLog.h"
 #include "e2e/SimProcess.h"
 
 namespace zk4::test {
@@ -119,6 +122,36 @@ TEST(Faults, PortHeldByAnotherProgramIsReportedBusyAndTheirSessionGoesOn) {
             std::filesystem::remove(lockFile);
         }
     }
+}
+
+TEST(Faults, FloodOfRandomBytesLeavesTheWindowResponsiveAndTheTicksOnTime) {
+    LiveDialog t;
+    const std::string log = t.dir / "sim.log";
+    SimProcess sim(t.ExePath(), "COM1", {"--flood", "--log", log});
+    t.dlg->OnInitDialog();
+    // The event loop keeps turning: a 50 ms timer fires within a few hundred ms every time.
+    QElapsedTimer clock;
+    clock.start();
+    qint64 worstLatencyMs = 0;
+    while (clock.elapsed() < 5500) {
+        bool fired = false;
+        QElapsedTimer latency;
+        latency.start();
+        QTimer::singleShot(50, [&] { fired = true; });
+        ASSERT_TRUE(WaitFor([&] { return fired; }, 2000));
+        worstLatencyMs = std::max(worstLatencyMs, latency.elapsed());
+    }
+    EXPECT_LT(worstLatencyMs, 500);
+    // Every tick reconnects (nothing is identified in noise): one burst a second.
+    const auto bursts = CommandsMatching(ReadSimLog(log), "AT FW=?");
+    ASSERT_GE(bursts.size(), 4u);
+    for (std::size_t i = 1; i < bursts.size(); ++i) {
+        const auto gapMs = (bursts[i].firstUs - bursts[i - 1].firstUs) / 1000;
+        EXPECT_GE(gapMs, 850);
+        EXPECT_LE(gapMs, 1500);
+    }
+    EXPECT_FALSE(t.Identified());
+    EXPECT_TRUE(t.messages.empty());
 }
 
 TEST(Faults, SettingsFileDeletedWhileRunningIsToldOnce) {
