@@ -5,15 +5,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "FuzzCheck.h"
 #include "protocol/HostCommands.h"
-
-#define ZK4_CHECK(cond)                                                                    \
-    do {                                                                                   \
-        if (!(cond)) {                                                                     \
-            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
 
 namespace {
 

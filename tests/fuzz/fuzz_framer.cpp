@@ -8,16 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "protocol/DeviceLine.h"
 #include "protocol/ReceiveFramer.h"
-
-#define ZK4_CHECK(cond)                                                                    \
-    do {                                                                                   \
-        if (!(cond)) {                                                                     \
-            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
 
 namespace {
 

@@ -10,16 +10,9 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzCheck.h"
 #include "protocol/HostCommands.h"
 #include "ui/DataExchangeRules.h"
-
-#define ZK4_CHECK(cond)                                                                    \
-    do {                                                                                   \
-        if (!(cond)) {                                                                     \
-            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
 
 namespace {
 

@@ -12,15 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzCheck.h"
 #include "settings/PortSettingsFile.h"
-
-#define ZK4_CHECK(cond)                                                                    \
-    do {                                                                                   \
-        if (!(cond)) {                                                                     \
-            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
 
 namespace {
 
