@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "SimDevice.h"
@@ -10,69 +11,48 @@
 namespace zk4sim {
 namespace {
 
-// Fed one byte at a time, the way the tool's paced transmitter sends.
-std::string FeedBytewise(SimDevice& device, std::string_view wire, double seconds = 0.0) {
-    std::string out;
-    for (char c : wire) {
-        const auto byte = static_cast<std::uint8_t>(c);
-        out += device.Receive(std::span(&byte, 1), seconds);
-    }
-    return out;
+std::string ReadAll(const std::string& cylinders, const std::string& hz) {
+    return "AT DV=13.8\r\nAT RPM=650\r\nAT MPH=0\r\nAT CN=" + cylinders + "\r\nAT HZVSMPH=" + hz +
+           "\r\n";
 }
 
-TEST(SimCommands, AssemblerFindsCommandsInAByteStream) {
-    const std::string overlong(40, 'x');
-    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
-        {"AT ID?\r\n", {"AT ID?"}},
-        {"AT ID?\rAT RALL\n\r\n", {"AT ID?", "AT RALL"}},
-        {"AT FWAT ID?\r\n", {"AT ID?"}},  // a command cut short at a reconnection
-        {overlong + "\r\nAT ID?\r\n", {"AT ID?"}},
-        {overlong + "AT ID?\r\n", {"AT ID?"}},
-        {"AT ID?", {}},
-    };
-    for (const auto& [wire, commands] : cases) {
-        SCOPED_TRACE(testing::PrintToString(wire));
-        CommandAssembler assembler;
-        std::vector<std::string> seen;
-        for (char c : wire) {
-            if (auto line = assembler.Feed(static_cast<std::uint8_t>(c))) {
-                seen.push_back(*line);
-            }
-        }
-        EXPECT_EQ(seen, commands);
-    }
-}
-
-TEST(SimDevice, SettingsAreStoredSilentlyWithinRangeAndTheVariantsCapabilities) {
+// Commands fed one byte at a time, the way the tool's paced transmitter sends them.
+TEST(SimDevice, BytewiseCommandsAnswerAndStoreSettingsPerVariant) {
     struct Case {
         std::uint8_t code;
-        std::string commands;
-        std::string cylinders, hz;  // as the next read-all reports them
+        std::string wire, answer;
     };
-    const std::string both = "AT CN=7\r\nAT HZ=02.5000\r\n";
+    const std::string id = "ACK IDC28765432100B0\r\n";
+    const std::string overlong(40, 'x');
+    const std::string both = "AT CN=7\r\nAT HZ=02.5000\r\nAT RALL\r\n";
     const std::vector<Case> cases = {
-        {0x2C, both, "7", "2.5000"},
-        {0x5A, both, "7", "1.7881"},  // -001: cylinders only
-        {0x58, both, "4", "2.5000"},  // -002: Hz per MPH only
-        {0x30, both, "4", "1.7881"},  // no variant: neither
-        {0x2C, "AT CN=0\r\nAT CN=13\r\nAT HZ=00.2499\r\n", "4", "1.7881"},
-        {0x2C, "AT CN=12\r\nAT HZ=00.2500\r\n", "12", "0.2500"},
-        {0x2C, "AT CN=1\r\nAT HZ=99.9999\r\nAT CN=3\r\n", "3", "99.9999"},
+        {0x2C, "AT ID?\rAT FW=?\n\r\n", id + "AT FW=0.5N\r\n"},
+        {0x2C, "AT FWAT ID?\r\n", id},  // a command cut short at a reconnection
+        {0x2C, overlong + "\r\nAT ID?\r\n" + overlong + "AT ID?\r\nAT ID?", id + id},
+        {0x2C, both, ReadAll("7", "2.5000")},
+        {0x5A, both, ReadAll("7", "1.7881")},  // -001: cylinders only
+        {0x58, both, ReadAll("4", "2.5000")},  // -002: Hz per MPH only
+        {0x30, both, ReadAll("4", "1.7881")},  // no variant: neither
+        {0x2C, "AT CN=0\r\nAT CN=13\r\nAT HZ=00.2499\r\nAT RALL\r\n", ReadAll("4", "1.7881")},
+        {0x2C, "AT CN=12\r\nAT HZ=00.2500\r\nAT RALL\r\n", ReadAll("12", "0.2500")},
+        {0x2C, "AT CN=1\r\nAT HZ=99.9999\r\nAT CN=3\r\nAT RALL\r\n", ReadAll("3", "99.9999")},
         // Malformed and unknown commands: no answer, no change.
-        {0x2C, "AT CN=123\r\nAT CN=\r\nAT CN=5 \r\nat cn=5\r\nAT HZ=2.5000\r\nAT HZ=02.50000\r\n",
-         "4", "1.7881"},
-        {0x2C, "AT HZ=02,5000\r\nAT HZ=0x.1234\r\nAT ID? \r\nAT RALLX\r\nat id?\r\nAT XY=1\r\n",
-         "4", "1.7881"},
+        {0x2C,
+         "AT CN=123\r\nAT CN=\r\nAT CN=5 \r\nat cn=5\r\nAT HZ=2.5000\r\nAT HZ=02.50000\r\n"
+         "AT RALL\r\n",
+         ReadAll("4", "1.7881")},
+        {0x2C, "AT HZ=02,5000\r\nAT ID? \r\nAT RALLX\r\nat id?\r\nAT XY=1\r\nAT RALL\r\n",
+         ReadAll("4", "1.7881")},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << int{c.code} << testing::PrintToString(c.commands));
-        DeviceConfig config;
-        config.productCode = c.code;
-        SimDevice device(config);
-        EXPECT_EQ(FeedBytewise(device, c.commands), "");
-        EXPECT_EQ(FeedBytewise(device, "AT RALL\r\n"),
-                  "AT DV=13.8\r\nAT RPM=650\r\nAT MPH=0\r\nAT CN=" + c.cylinders +
-                      "\r\nAT HZVSMPH=" + c.hz + "\r\n");
+        SCOPED_TRACE(testing::Message() << int{c.code} << testing::PrintToString(c.wire));
+        SimDevice device({.productCode = c.code});
+        std::string out;
+        for (char ch : c.wire) {
+            const auto byte = static_cast<std::uint8_t>(ch);
+            out += device.Receive(std::span(&byte, 1), 0.0);
+        }
+        EXPECT_EQ(out, c.answer);
     }
 }
 
@@ -81,68 +61,61 @@ TEST(SimDevice, DriveMovesPlausiblyAndRepeatsEveryMinute) {
     std::uint32_t fastest = 0;
     for (int tenth = 1; tenth <= 600; ++tenth) {
         const double t = tenth / 10.0;
-        SCOPED_TRACE(t);
         const EngineSample now = DriveSample(t);
-        EXPECT_TRUE(now.rpm >= 650 && now.rpm <= 2200 && now.mph <= 62)
-            << now.rpm << " " << now.mph;
-        EXPECT_LE(std::max(now.mph, previous.mph) - std::min(now.mph, previous.mph), 1u);
-        EXPECT_TRUE(now.mph > 0 || now.rpm == 650);
-        EXPECT_EQ(DriveSample(t + 120.0).rpm, now.rpm);
+        EXPECT_TRUE(now.rpm >= 650 && now.rpm <= 2200 && now.mph <= 62) << t;
+        EXPECT_LE(std::max(now.mph, previous.mph) - std::min(now.mph, previous.mph), 1u) << t;
+        EXPECT_TRUE(now.mph > 0 || now.rpm == 650) << t;
+        EXPECT_EQ(DriveSample(t + 120.0).rpm, now.rpm) << t;
         fastest = std::max(fastest, now.mph);
         previous = now;
     }
     EXPECT_GE(fastest, 55u);
-
-    DeviceConfig config;
-    config.drive = true;
-    SimDevice device(config);
-    const EngineSample at20 = DriveSample(20.0);
-    const std::string report = FeedBytewise(device, "AT RALL\r\n", 20.0);
-    EXPECT_NE(report.find("AT RPM=" + std::to_string(at20.rpm) + "\r\n"), std::string::npos);
-    EXPECT_NE(report.find("AT MPH=" + std::to_string(at20.mph) + "\r\n"), std::string::npos);
+    SimDevice device({.drive = true});
+    const std::uint8_t readAll[] = {'A', 'T', ' ', 'R', 'A', 'L', 'L', '\r'};
+    EXPECT_NE(device.Receive(readAll, 20.0).find("AT MPH=" + std::to_string(DriveSample(20).mph)),
+              std::string::npos);
 }
 
-TEST(SimOptions, GoodArgumentsSetTheirValues) {
-    auto parse = [](std::vector<std::string_view> args) {
-        const OptionsResult result = ParseOptions(args);
-        EXPECT_EQ(result.error, "");
-        return result.options;
+TEST(SimOptions, ArgumentsSetTheirValuesOrAreRefused) {
+    struct Case {
+        std::vector<std::string_view> args;
+        std::uint32_t code, serial, hz;
     };
-    EXPECT_EQ(parse({}).device.productCode, 0x2C);
-    EXPECT_EQ(parse({"--product", "ZK4-OBD2-002"}).device.productCode, 0x58);
-    EXPECT_EQ(parse({"--code=0x30"}).device.productCode, 0x30);
-    EXPECT_EQ(parse({"--code", "255"}).device.productCode, 255);
-    EXPECT_EQ(parse({"--serial", "4294967295"}).device.serialNo, 4294967295u);
-    EXPECT_EQ(parse({"--hz", "0.25"}).device.hzPerMph, 2500u);
-    EXPECT_EQ(parse({"--silent-after", "1.5"}).silentAfterMs, 1500u);
-    const SimOptions linked = parse({"--link-beside", "/x/ZK4", "--port", "COM30"});
-    EXPECT_EQ(LinkPathFor(linked.linkBeside, linked.port), "/x/ports/COM30");
-}
-
-TEST(SimOptions, BadArgumentsAreRefusedWithAReason) {
-    const std::vector<std::vector<std::string_view>> cases = {
+    const std::vector<Case> good = {
+        {{}, 0x2C, 305419896, 17881},
+        {{"--product", "ZK4-OBD2-002", "--hz", "0.25"}, 0x58, 305419896, 2500},
+        {{"--code=0x30", "--serial", "4294967295"}, 0x30, 4294967295, 17881},
+        {{"--code", "255"}, 255, 305419896, 17881},
+    };
+    for (const Case& c : good) {
+        const OptionsResult result = ParseOptions(c.args);
+        const DeviceConfig& device = result.options.device;
+        EXPECT_EQ(std::tuple(result.error, std::uint32_t{device.productCode}, device.serialNo,
+                             device.hzPerMph),
+                  std::tuple("", c.code, c.serial, c.hz))
+            << testing::PrintToString(c.args);
+    }
+    const std::vector<std::vector<std::string_view>> refused = {
         {"--bogus"},
         {"--serial"},
-        {"--serial", "-1"},
         {"--serial", "4294967296"},
         {"--code", "0x100"},
-        {"--code", "0x"},
         {"--product", "J1939-004"},
         {"--cylinders", "0"},
         {"--cylinders", "13"},
         {"--hz", "0.2499"},
         {"--hz", "1.23456"},
-        {"--voltage", "12.65"},
-        {"--drive=1"},
         {"--firmware", "0.5N\r\n"},
         {"--port", "COM1"},
         {"--link-beside", "/x/ZK4", "--port", "COM31"},
-        {"--link-beside", "/x/ZK4", "--port", "COM01"},
         {"--product", "J1939-001", "--code", "0x2A"},
         {"--hangup-after", "soon"}};
-    for (const auto& args : cases) {
+    for (const auto& args : refused) {
         EXPECT_NE(ParseOptions(args).error, "") << testing::PrintToString(args);
     }
+    const std::vector<std::string_view> beside = {"--link-beside", "/x/ZK4", "--port", "COM30"};
+    const SimOptions linked = ParseOptions(beside).options;
+    EXPECT_EQ(LinkPathFor(linked.linkBeside, linked.port), "/x/ports/COM30");
 }
 
 }  // namespace
