@@ -1,7 +1,6 @@
 // The cost of one report line in the real main dialog (offscreen): the receive notification,
 // the framer, the line handler and both data exchanges.
 #include <benchmark/benchmark.h>
-#include <QApplication>
 
 #include "support/DialogHarness.h"
 
@@ -38,14 +37,3 @@ void BM_AllFiveReportLinesInDialog(benchmark::State& state) {
 BENCHMARK(BM_AllFiveReportLinesInDialog)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

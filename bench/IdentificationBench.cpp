@@ -3,7 +3,6 @@
 // controls of the variant enabled, Connect disabled and Disconnect enabled. Each iteration
 // starts from a fresh connection whose firmware line has been seen; that reset is not timed.
 #include <benchmark/benchmark.h>
-#include <QApplication>
 #include <string_view>
 
 #include "support/DialogHarness.h"
@@ -45,14 +44,3 @@ BENCHMARK_CAPTURE(BM_IdentificationLineToControlsEnabled, J1939_001, zk4::test::
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -1,0 +1,15 @@
+// main() for benchmarks of the real dialog: a QApplication (offscreen unless a display is
+// asked for) around Google Benchmark's run.
+#include <benchmark/benchmark.h>
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
