@@ -9,11 +9,12 @@
 
 namespace zk4 {
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+CAboutDlg::CAboutDlg(MessageBoxFn messageBox, QWidget* parent)
+    : QDialog(parent), m_messageBox(std::move(messageBox)) {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     m_controls = BuildDialogFromTemplate(*this, AboutDialogTemplate());
-    connect(static_cast<QPushButton*>(GetDlgItem(1)), &QPushButton::clicked, this,
+    connect(static_cast<QPushButton*>(GetDlgItem(IDOK_BUTTON)), &QPushButton::clicked, this,
             [this] { accept(); });
 }
 
@@ -24,7 +25,7 @@ int CAboutDlg::DoModal() {
 
 bool CAboutDlg::OnInitDialog() {
     UpdateData(false);
-    GetDlgItem(1)->setFocus(Qt::OtherFocusReason);
+    GetDlgItem(IDOK_BUTTON)->setFocus(Qt::OtherFocusReason);
     return true;
 }
 
@@ -43,8 +44,8 @@ bool CAboutDlg::UpdateData(bool bSaveAndValidate) {
     const auto value = ParseDialogUnsigned(serialNo->text().toStdString());
     if (!value) {
         // The box is read-only and holds what the load wrote, so this is never met in use.
-        ShowMessageBox(this, QString::fromUtf8(kMsgEnterPositiveInteger.data()),
-                       MessageIcon::Exclamation);
+        m_messageBox(this, QString::fromUtf8(kMsgEnterPositiveInteger.data()),
+                     MessageIcon::Exclamation);
         serialNo->setFocus(Qt::OtherFocusReason);
         serialNo->selectAll();
         return false;

@@ -6,20 +6,14 @@
 #include <QString>
 #include <cstdint>
 
-namespace zk4 {
+#include "ui/MessageBox.h"
 
-// Control identifiers of the About box; 1004 and 1005 are the other way round than in the
-// main dialog.
-enum : int {
-    IDC_ABOUT_PRODUCT_ID = 1003,
-    IDC_ABOUT_SERIAL_NO = 1004,
-    IDC_ABOUT_FIRMWARE = 1005,
-};
+namespace zk4 {
 
 class CAboutDlg : public QDialog {
     Q_OBJECT
   public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit CAboutDlg(MessageBoxFn messageBox, QWidget* parent = nullptr);
 
     int DoModal();
     bool OnInitDialog();
@@ -33,6 +27,7 @@ class CAboutDlg : public QDialog {
     std::uint32_t m_dwSerialNo = 0;
 
   private:
+    MessageBoxFn m_messageBox;
     QHash<int, QWidget*> m_controls;
 };
 

@@ -16,6 +16,34 @@ class QWidget;
 
 namespace zk4 {
 
+// Control identifiers. The templates below use them, and so does every other user.
+enum : int {
+    IDOK_BUTTON = 1,  // "E&xit" in the main dialog, "OK" in the About box
+    IDC_DISCONNECT = 1000,
+    IDC_CONNECT = 1001,
+    IDC_CYLINDERS = 1002,
+    IDC_PRODUCT_ID = 1003,
+    IDC_FIRMWARE = 1004,
+    IDC_SERIAL_NO = 1005,
+    IDC_PROCEED = 1006,
+    IDC_HZ_PER_MPH = 1007,
+    IDC_PORT = 1008,
+    IDC_VOLTAGE = 1009,
+    IDC_ENGINE_RPM = 1010,
+    IDC_VEHICLE_MPH = 1011,
+    IDC_CYLINDERS_REPORTED = 1012,
+    IDC_FACTORY_DEFAULT = 1013,
+    IDC_HZ_PER_MPH_REPORTED = 1014,
+    IDC_CYLINDER_GROUP = 1015,
+    IDC_HZ_GROUP = 1016,
+    IDC_COMM = 1017,
+    // The About box numbers its serial-number and firmware boxes the other way round.
+    IDC_ABOUT_PRODUCT_ID = 1003,
+    IDC_ABOUT_SERIAL_NO = 1004,
+    IDC_ABOUT_FIRMWARE = 1005,
+    IDC_NONE = -1,  // labels and frames
+};
+
 enum class ControlKind {
     PushButton,
     DefaultButton,  // the button Enter activates

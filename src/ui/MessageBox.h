@@ -5,11 +5,11 @@
 #include <QString>
 #include <functional>
 
+#include "supervision/LinkView.h"
+
 class QWidget;
 
 namespace zk4 {
-
-enum class MessageIcon { Exclamation, Stop };
 
 using MessageBoxFn = std::function<void(QWidget* parent, const QString& text, MessageIcon icon)>;
 

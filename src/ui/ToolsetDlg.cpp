@@ -10,64 +10,46 @@
 #include <QShortcut>
 
 #include "protocol/HostCommands.h"
-#include "serial/PortNames.h"
-#include "serial/SendPaced.h"
 #include "ui/AboutDlg.h"
 #include "ui/AppIcon.h"
 #include "ui/DataExchangeRules.h"
-#include "ui/DialogTemplate.h"
 #include "ui/Resources.h"
 
 namespace zk4 {
 namespace {
 
-QString Q(std::string_view s) {
+QString Str(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-// Texts the device or the settings file gave us are 8-bit; every byte maps to one character.
-std::string Latin1(const QString& s) {
-    return s.toLatin1().toStdString();
 }
 
 }  // namespace
 
 CToolsetDlg::CToolsetDlg(DialogPlatform platform, QWidget* parent)
-    : QDialog(parent), m_comm(platform.serial), m_platform(std::move(platform)) {
+    : QDialog(parent),
+      m_platform(std::move(platform)),
+      m_link(m_platform.serial, m_platform.clock, m_platform.rxWindow, *this) {
     m_hIcon = AppIcon();
-    // The dialog's window: template 102 with every control. It has no minimize and no
-    // maximize box, and its own task-bar entry.
+    // Template 102 with every control. No minimize and no maximize box; its own task-bar entry.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     m_controls = BuildDialogFromTemplate(*this, MainDialogTemplate());
 
     m_timer3.setTimerType(Qt::PreciseTimer);  // ticks one second apart, not "about"
-    connect(&m_timer3, &QTimer::timeout, this, &CToolsetDlg::RunTimerTick);
+    connect(&m_timer3, &QTimer::timeout, this, [this] { OnTimer(kTimerId); });
 
     auto button = [this](int id) { return static_cast<QPushButton*>(GetDlgItem(id)); };
-    connect(button(kIdOk), &QPushButton::clicked, this, [this] { accept(); });
-    connect(button(IDC_CONNECT), &QPushButton::clicked, this,
-            [this] { RunHandler([this] { OnConnect(); }); });
-    connect(button(IDC_DISCONNECT), &QPushButton::clicked, this,
-            [this] { RunHandler([this] { OnDisconnect(); }); });
+    connect(button(IDOK_BUTTON), &QPushButton::clicked, this, [this] { accept(); });
+    connect(button(IDC_CONNECT), &QPushButton::clicked, this, [this] { OnConnect(); });
+    connect(button(IDC_DISCONNECT), &QPushButton::clicked, this, [this] { OnDisconnect(); });
     connect(button(IDC_FACTORY_DEFAULT), &QPushButton::clicked, this,
-            [this] { RunHandler([this] { OnFactoryDefault(); }); });
-    connect(button(IDC_PROCEED), &QPushButton::clicked, this,
-            [this] { RunHandler([this] { OnProceedToChange(); }); });
-
-    m_comm.SetReceiveHandler(
-        [this](int commEvent) { RunHandler([this, commEvent] { OnCommEvent(commEvent); }); });
+            [this] { OnFactoryDefault(); });
+    connect(button(IDC_PROCEED), &QPushButton::clicked, this, [this] { OnProceedToChange(); });
 
     BuildWindowMenu();
 }
 
 CToolsetDlg::~CToolsetDlg() {
     m_timer3.stop();
-    m_comm.SetReceiveHandler({});
-    // Ending the dialog any way releases the port.
-    if (m_comm.IsOpen()) {
-        m_comm.Close();
-    }
 }
 
 int CToolsetDlg::DoModal() {
@@ -81,7 +63,7 @@ bool CToolsetDlg::OnInitDialog() {
 
     // Window menu: the About item, when the menu and its text exist.
     if (m_windowMenu) {
-        const QString about = Q(kIdsAboutBox);
+        const QString about = Str(kIdsAboutBox);
         if (!about.isEmpty()) {
             m_windowMenu->addSeparator();
             QAction* item = m_windowMenu->addAction(about);
@@ -92,135 +74,54 @@ bool CToolsetDlg::OnInitDialog() {
     // Big and small icon: the window manager picks the size it needs from the one icon.
     setWindowIcon(m_hIcon);
 
-    ResetToDisconnected();
-    m_bSavePending = false;
-    LoadPortSetting();
-    m_bTraffic = false;
-    SetTimer(kTimerId, kTimerPeriodMs);
+    // A malformed port line in the file asks for the port to be written back at the first tick.
+    m_link.Start(LoadPortSetting());
     UpdateData(false);
 
     // The first tab stop, Exit, gets the focus.
-    GetDlgItem(kIdOk)->setFocus(Qt::OtherFocusReason);
+    GetDlgItem(IDOK_BUTTON)->setFocus(Qt::OtherFocusReason);
     return true;
 }
 
-void CToolsetDlg::ResetToDisconnected() {
-    CloseIfOpen();
-    m_bPortOpen = false;
+// ---- Data exchange -----------------------------------------------------------------------
 
-    EnableDlgItem(IDC_DISCONNECT, false);
-    EnableDlgItem(IDC_CONNECT, true);
-    for (int id : {IDC_CYLINDER_GROUP, IDC_CYLINDERS, IDC_HZ_GROUP, IDC_HZ_PER_MPH,
-                   IDC_FACTORY_DEFAULT, IDC_PROCEED}) {
-        EnableDlgItem(id, false);
-    }
-
-    m_strProductId = Q(kNotFoundYet);
-    m_strFirmware = Q(kNotFoundYet);
-    m_dwSerialNo = 0;
-    m_strCylinders = Q(kFactoryCylinders);
-    m_dHzPerMph = kFactoryHzPerMph;
-    for (QString* text : {&m_strVoltage, &m_strEngineRpm, &m_strVehicleMph, &m_strCylindersReported,
-                          &m_strHzPerMphReported}) {
-        *text = Q(kNotAvailable);
-    }
-
-    m_bDeviceValid = false;
-    m_bFirmwareSeen = false;
-    UpdateData(false);
-}
-
-// ---- Data exchange ----------------------------------------------------------------------
-
-namespace {
-
-QLineEdit* Edit(QWidget* w) {
-    return static_cast<QLineEdit*>(w);
-}
-QComboBox* Combo(QWidget* w) {
-    return static_cast<QComboBox*>(w);
-}
-
-void LoadText(QWidget* w, const QString& value) {
-    // Rewriting an unchanged text would only move the caret of someone typing.
-    if (Edit(w)->text() != value) {
-        Edit(w)->setText(value);
-    }
-}
-
-void LoadCombo(QWidget* w, const QString& value) {
-    QComboBox* combo = Combo(w);
-    std::vector<std::string> items;
-    items.reserve(static_cast<std::size_t>(combo->count()));
-    for (int i = 0; i < combo->count(); ++i) {
-        items.push_back(combo->itemText(i).toStdString());
-    }
-    const int index = FindComboPrefix(items, value.toStdString());
-    const QString shown = index >= 0 ? combo->itemText(index) : value;
-    if (index >= 0 && combo->currentIndex() != index) {
-        combo->setCurrentIndex(index);
-    }
-    if (combo->currentText() != shown) {
-        combo->setEditText(shown);
-    }
-}
-
-}  // namespace
-
-bool CToolsetDlg::UpdateData(bool bSaveAndValidate, Validation validation) {
-    auto fail = [&](int id, std::string_view message) {
-        if (validation == Validation::Report) {
-            ShowMessage(Q(message));
-            QWidget* w = GetDlgItem(id);
-            w->setFocus(Qt::OtherFocusReason);
-            if (auto* edit = qobject_cast<QLineEdit*>(w)) {
-                edit->selectAll();
-            }
-        }
-        return false;
+std::vector<ExchangeRow> CToolsetDlg::ExchangeTable() {
+    const DeviceValues& v = m_link.Values();
+    return {
+        {IDC_PRODUCT_ID, RowKind::DeviceText, &v.m_strProductId},
+        {IDC_FIRMWARE, RowKind::DeviceText, &v.m_strFirmware},
+        {IDC_SERIAL_NO, RowKind::DeviceUnsigned, &v.m_dwSerialNo},
+        {IDC_PORT, RowKind::ComboText, &m_strPort},
+        {IDC_CYLINDERS, RowKind::ComboText, &m_strCylinders},
+        {IDC_HZ_PER_MPH, RowKind::Number, &m_dHzPerMph, NumberRange{kHzPerMphMin, kHzPerMphMax}},
+        {IDC_VOLTAGE, RowKind::DeviceText, &v.m_strVoltage},
+        {IDC_ENGINE_RPM, RowKind::DeviceText, &v.m_strEngineRpm},
+        {IDC_HZ_PER_MPH_REPORTED, RowKind::DeviceText, &v.m_strHzPerMphReported},
+        {IDC_VEHICLE_MPH, RowKind::DeviceText, &v.m_strVehicleMph},
+        {IDC_CYLINDERS_REPORTED, RowKind::DeviceText, &v.m_strCylindersReported},
     };
+}
 
+bool CToolsetDlg::UpdateData(bool bSaveAndValidate, Validation validation, Boxes boxes) {
+    const auto control = [this](int id) { return GetDlgItem(id); };
     if (!bSaveAndValidate) {
-        LoadText(GetDlgItem(IDC_PRODUCT_ID), m_strProductId);
-        LoadText(GetDlgItem(IDC_FIRMWARE), m_strFirmware);
-        LoadText(GetDlgItem(IDC_SERIAL_NO), Q(FormatDialogUnsigned(m_dwSerialNo)));
-        LoadCombo(GetDlgItem(IDC_PORT), m_strPort);
-        LoadCombo(GetDlgItem(IDC_CYLINDERS), m_strCylinders);
-        LoadText(GetDlgItem(IDC_HZ_PER_MPH), Q(FormatDialogNumber(m_dHzPerMph)));
-        LoadText(GetDlgItem(IDC_VOLTAGE), m_strVoltage);
-        LoadText(GetDlgItem(IDC_ENGINE_RPM), m_strEngineRpm);
-        LoadText(GetDlgItem(IDC_HZ_PER_MPH_REPORTED), m_strHzPerMphReported);
-        LoadText(GetDlgItem(IDC_VEHICLE_MPH), m_strVehicleMph);
-        LoadText(GetDlgItem(IDC_CYLINDERS_REPORTED), m_strCylindersReported);
+        LoadRows(ExchangeTable(), control, boxes);
         return true;
     }
-
-    m_strProductId = Edit(GetDlgItem(IDC_PRODUCT_ID))->text();
-    m_strFirmware = Edit(GetDlgItem(IDC_FIRMWARE))->text();
-    const auto serialNo = ParseDialogUnsigned(Latin1(Edit(GetDlgItem(IDC_SERIAL_NO))->text()));
-    if (!serialNo) {
-        return fail(IDC_SERIAL_NO, kMsgEnterPositiveInteger);
+    const auto refused = SaveRows(ExchangeTable(), control);
+    if (!refused) {
+        return true;
     }
-    m_dwSerialNo = *serialNo;
-    m_strPort = Combo(GetDlgItem(IDC_PORT))->currentText();
-    m_strCylinders = Combo(GetDlgItem(IDC_CYLINDERS))->currentText();
-    const auto hz = ParseDialogNumber(Latin1(Edit(GetDlgItem(IDC_HZ_PER_MPH))->text()));
-    if (!hz) {
-        return fail(IDC_HZ_PER_MPH, kMsgEnterNumber);
+    if (validation == Validation::Report) {
+        Tell(Str(refused->message));
+        QWidget* w = GetDlgItem(refused->id);
+        w->setFocus(Qt::OtherFocusReason);
+        if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+            edit->selectAll();
+        }
     }
-    m_dHzPerMph = *hz;  // kept even when out of range
-    if (!HzPerMphInRange(m_dHzPerMph)) {
-        return fail(IDC_HZ_PER_MPH, RangeMessage(kHzPerMphMin, kHzPerMphMax));
-    }
-    m_strVoltage = Edit(GetDlgItem(IDC_VOLTAGE))->text();
-    m_strEngineRpm = Edit(GetDlgItem(IDC_ENGINE_RPM))->text();
-    m_strHzPerMphReported = Edit(GetDlgItem(IDC_HZ_PER_MPH_REPORTED))->text();
-    m_strVehicleMph = Edit(GetDlgItem(IDC_VEHICLE_MPH))->text();
-    m_strCylindersReported = Edit(GetDlgItem(IDC_CYLINDERS_REPORTED))->text();
-    return true;
+    return false;
 }
-
-// ---- Controls, timer, messages ----------------------------------------------------------
 
 QWidget* CToolsetDlg::GetDlgItem(int id) const {
     return m_controls.value(id, nullptr);
@@ -230,58 +131,47 @@ void CToolsetDlg::EnableDlgItem(int id, bool enable) {
     GetDlgItem(id)->setEnabled(enable);
 }
 
-bool CToolsetDlg::IsDlgItemEnabled(int id) const {
-    return GetDlgItem(id)->isEnabled();
-}
+// ---- Handlers ----------------------------------------------------------------------------
 
-void CToolsetDlg::SetTimer(int id, int periodMs) {
-    if (id == kTimerId) {
-        m_timer3.start(periodMs);
+void CToolsetDlg::OnTimer(int id) {
+    if (id != kTimerId) {
+        return;
     }
+    // The entries are read, never written back: the port choice reaches the link here, and a
+    // refused Hz entry waits for the user's next action.
+    UpdateData(true, Validation::Quiet);
+    m_link.Tick(Latin1(m_strPort));
 }
 
-void CToolsetDlg::KillTimer(int id) {
-    if (id == kTimerId) {
-        m_timer3.stop();
+void CToolsetDlg::OnConnect() {
+    UpdateData(true, Validation::Report);
+    m_link.Connect(Latin1(m_strPort));
+}
+
+void CToolsetDlg::OnDisconnect() {
+    m_link.Disconnect();
+}
+
+void CToolsetDlg::OnProceedToChange() {
+    // A refused Hz entry has been told; nothing is sent until it is corrected, so neither an
+    // unparsed nor an out-of-range value ever reaches the device.
+    if (!UpdateData(true, Validation::Report)) {
+        return;
     }
+    m_link.ProceedToChange(Latin1(m_strCylinders), m_dHzPerMph);
 }
 
-bool CToolsetDlg::IsTimerRunning(int id) const {
-    return id == kTimerId && m_timer3.isActive();
+void CToolsetDlg::OnFactoryDefault() {
+    LoadFactorySettings();
+    m_link.FactoryDefault();
 }
-
-void CToolsetDlg::ShowMessage(const QString& text, MessageIcon icon) {
-    m_platform.messageBox(this, text, icon);
-}
-
-void CToolsetDlg::RunHandler(const std::function<void()>& handler,
-                             const std::function<void()>& onSerialError) {
-    try {
-        handler();
-    } catch (const SerialError& error) {
-        if (onSerialError) {
-            onSerialError();
-        }
-        // One refusal on screen at a time: a second one raised while the first is still shown
-        // (from a tick or a notification in its nested loop) is not stacked on top of it.
-        if (m_bShowingSerialError) {
-            return;
-        }
-        m_bShowingSerialError = true;
-        ShowMessage(QString::fromLocal8Bit(error.what()), MessageIcon::Stop);
-        m_bShowingSerialError = false;
-    }
-}
-
-// ---- Ending the dialog ------------------------------------------------------------------
 
 void CToolsetDlg::accept() {
-    RunHandler([this] { OnOK(); });
+    OnOK();
 }
 
 void CToolsetDlg::OnOK() {
-    CloseIfOpen();
-    KillTimer(kTimerId);
+    m_link.CloseForExit();
     if (UpdateData(true)) {
         QDialog::accept();
     }
@@ -289,11 +179,70 @@ void CToolsetDlg::OnOK() {
 
 void CToolsetDlg::done(int result) {
     // The window goes away with its timer; nothing may tick into a closed dialog.
-    KillTimer(kTimerId);
+    m_timer3.stop();
     QDialog::done(result);
 }
 
-// ---- Window menu ------------------------------------------------------------------------
+// ---- What the link tells ------------------------------------------------------------------
+
+void CToolsetDlg::ShowDeviceValues(const DeviceValues&) {
+    UpdateData(false, Validation::Quiet, Boxes::Device);
+}
+
+void CToolsetDlg::ShowState(LinkState state) {
+    const bool identified = state == LinkState::Linked || state == LinkState::Halted;
+    EnableDlgItem(IDC_CONNECT, !identified);
+    EnableDlgItem(IDC_DISCONNECT, identified);
+}
+
+void CToolsetDlg::EnableSettings(SettingControls controls) {
+    EnableDlgItem(IDC_CYLINDER_GROUP, controls.cylinders);
+    EnableDlgItem(IDC_CYLINDERS, controls.cylinders);
+    EnableDlgItem(IDC_HZ_GROUP, controls.hzPerMph);
+    EnableDlgItem(IDC_HZ_PER_MPH, controls.hzPerMph);
+    EnableDlgItem(IDC_FACTORY_DEFAULT, controls.changeButtons);
+    EnableDlgItem(IDC_PROCEED, controls.changeButtons);
+}
+
+void CToolsetDlg::ResetEntries() {
+    LoadFactorySettings();
+}
+
+void CToolsetDlg::LoadFactorySettings() {
+    // The port entry keeps whatever the user chose; only the two settings go back.
+    m_strCylinders = Str(kFactoryCylinders);
+    m_dHzPerMph = kFactoryHzPerMph;
+    const auto control = [this](int id) { return GetDlgItem(id); };
+    std::vector<ExchangeRow> settings;
+    for (const ExchangeRow& row : ExchangeTable()) {
+        if (row.id == IDC_CYLINDERS || row.id == IDC_HZ_PER_MPH) {
+            settings.push_back(row);
+        }
+    }
+    LoadRows(settings, control, Boxes::All);
+}
+
+void CToolsetDlg::ShowMessage(const std::string& text, MessageIcon icon) {
+    Tell(QString::fromLocal8Bit(text.c_str()), icon);
+}
+
+void CToolsetDlg::StartTimer() {
+    m_timer3.start(kTimerPeriodMs);
+}
+
+void CToolsetDlg::StopTimer() {
+    m_timer3.stop();
+}
+
+void CToolsetDlg::SavePort(const std::string& port) {
+    SavePortSetting(Latin1(port));
+}
+
+void CToolsetDlg::Tell(const QString& text, MessageIcon icon) {
+    m_platform.messageBox(this, text, icon);
+}
+
+// ---- Window menu -------------------------------------------------------------------------
 
 void CToolsetDlg::BuildWindowMenu() {
     // The window manager's own menu cannot be extended here, so the dialog carries a window
@@ -302,10 +251,8 @@ void CToolsetDlg::BuildWindowMenu() {
     QAction* close = m_windowMenu->addAction(QStringLiteral("&Close"));
     close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     close->setData(kScClose);
-    connect(m_windowMenu, &QMenu::triggered, this, [this](QAction* action) {
-        const unsigned id = action->data().toUInt();
-        RunHandler([this, id] { OnSysCommand(id); });
-    });
+    connect(m_windowMenu, &QMenu::triggered, this,
+            [this](QAction* action) { OnSysCommand(action->data().toUInt()); });
     auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
     connect(shortcut, &QShortcut::activated, this,
             [this] { m_windowMenu->popup(mapToGlobal(QPoint(0, 0))); });
@@ -317,11 +264,12 @@ void CToolsetDlg::contextMenuEvent(QContextMenuEvent* event) {
 
 void CToolsetDlg::OnSysCommand(unsigned id) {
     if ((id & 0xFFF0) == kIdmAboutBox) {
-        CAboutDlg about(this);
-        if (m_bDeviceValid) {
-            about.m_strProductId = m_strProductId;
-            about.m_strFirmware = m_strFirmware;
-            about.m_dwSerialNo = m_dwSerialNo;
+        CAboutDlg about(m_platform.messageBox, this);
+        if (m_link.DeviceValid()) {
+            const DeviceValues& v = m_link.Values();
+            about.m_strProductId = Latin1(v.m_strProductId);
+            about.m_strFirmware = Latin1(v.m_strFirmware);
+            about.m_dwSerialNo = v.m_dwSerialNo;
         }
         about.DoModal();
         return;
@@ -331,27 +279,25 @@ void CToolsetDlg::OnSysCommand(unsigned id) {
     }
 }
 
-// ---- Settings file ----------------------------------------------------------------------
+// ---- Settings file -----------------------------------------------------------------------
 
 QString CToolsetDlg::SettingsFilePath() const {
     const std::string exe = QFile::encodeName(m_platform.executablePath).toStdString();
     return QFile::decodeName(QByteArray::fromStdString(zk4::SettingsFilePath(exe)));
 }
 
-void CToolsetDlg::LoadPortSetting() {
+bool CToolsetDlg::LoadPortSetting() {
     m_settingsFile.SetPath(QFile::encodeName(SettingsFilePath()).toStdString());
     const PortLoadResult result = m_settingsFile.Load();
-    m_strPort = QString::fromLatin1(result.port.data(), static_cast<qsizetype>(result.port.size()));
-    if (result.savePending) {
-        m_bSavePending = true;
-    }
+    m_strPort = Latin1(result.port);
     if (!result.writeError.empty()) {
         ReportSettingsWriteError(result.writeError);
     }
+    return result.savePending;
 }
 
-void CToolsetDlg::SavePortSetting() {
-    const PortSaveResult result = m_settingsFile.Save(Latin1(m_strPort));
+void CToolsetDlg::SavePortSetting(const QString& port) {
+    const PortSaveResult result = m_settingsFile.Save(Latin1(port));
     if (!result.ok) {
         ReportSettingsWriteError(result.error);
     } else {
@@ -370,37 +316,7 @@ void CToolsetDlg::ReportSettingsWriteError(const std::string& error) {
                          QStringLiteral(
                              "\nThe port you choose is used, but it will not be "
                              "remembered next time.");
-    QTimer::singleShot(0, this, [this, text] { ShowMessage(text); });
-}
-
-// ---- Serial port ------------------------------------------------------------------------
-
-void CToolsetDlg::CloseIfOpen() {
-    if (m_comm.IsOpen()) {
-        m_comm.Close();
-    }
-}
-
-void CToolsetDlg::OpenSelectedPort() {
-    // The user's entry was already reported by the Connect that called us, if at all.
-    UpdateData(true, Validation::Quiet);
-    const int number = PortNumberFromName(m_strPort.toStdString());
-    m_bPortOpen = false;
-    CloseIfOpen();
-    m_comm.SelectPort(number);
-    if (m_comm.IsOpen()) {
-        ShowMessage(Q(kMsgCannotOpenPort));
-    } else {
-        m_comm.Open();  // a refusal throws and ends the calling handler here
-        m_bPortOpen = true;
-    }
-    m_comm.Configure(PortConfig{});
-    // Whatever arrived before this point belongs to an earlier conversation.
-    (void)m_comm.ReadAll();
-}
-
-void CToolsetDlg::SendPaced(const std::uint8_t* bytes, std::uint8_t length) {
-    zk4::SendPaced(m_comm, m_platform.clock, bytes, length);
+    QTimer::singleShot(0, this, [this, text] { Tell(text); });
 }
 
 }  // namespace zk4

@@ -49,8 +49,11 @@ class LiveDialog {
     std::string IniPath() const { return dir / "ZK4.ini"; }
     QString Text(int id) const { return ControlText(dlg->GetDlgItem(id)); }
     void SetText(int id, const QString& text) { SetControlText(dlg->GetDlgItem(id), text); }
-    bool Enabled(int id) const { return dlg->IsDlgItemEnabled(id); }
-    bool Identified() const { return !dlg->IsDlgItemEnabled(IDC_CONNECT); }
+    bool Enabled(int id) const { return dlg->GetDlgItem(id)->isEnabled(); }
+    // What the user sees of an identified device.
+    bool Identified() const {
+        return Text(IDC_PRODUCT_ID).startsWith("ZK4-") && Enabled(IDC_DISCONNECT);
+    }
 
     TempDir dir;
     SteadyClock clock;

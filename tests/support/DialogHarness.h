@@ -12,6 +12,7 @@
 
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"
+#include "support/LinkHarness.h"
 #include "support/TempDir.h"
 #include "ui/ToolsetDlg.h"
 
@@ -46,8 +47,7 @@ inline void SetControlText(QWidget* w, const QString& text) {
 
 class DialogHarness {
   public:
-    // `iniContent`: written to ZK4.ini before start-up unless empty-and-absent is wanted
-    // (pass std::nullopt-like "" with createIni=false).
+    // `iniContent`: written to ZK4.ini before start-up when given.
     explicit DialogHarness(const std::string* iniContent = nullptr, bool init = true)
         : clock(1000, 1), serial(&clock) {
         if (iniContent) {
@@ -71,13 +71,15 @@ class DialogHarness {
 
     QString Text(int id) const { return ControlText(dlg->GetDlgItem(id)); }
     void SetText(int id, const QString& text) { SetControlText(dlg->GetDlgItem(id), text); }
-    bool Enabled(int id) const { return dlg->IsDlgItemEnabled(id); }
+    bool Enabled(int id) const { return dlg->GetDlgItem(id)->isEnabled(); }
+    void Tick() { dlg->OnTimer(kTimerId); }
 
     // Device bytes through the real receive path (notification -> framer -> line handler).
     void Device(std::string_view bytes) { serial.Receive(bytes); }
 
     // Connect, then the device answers firmware and identification.
-    void Identify(std::string_view firmwareLine, std::string_view idLine) {
+    void Identify(std::string_view firmwareLine = kFirmwareOk,
+                  std::string_view idLine = kIdJ1708_003) {
         dlg->OnConnect();
         Device(firmwareLine);
         Device(idLine);
@@ -91,30 +93,5 @@ class DialogHarness {
     std::function<void(const RecordedMessage&)> onMessage;
     std::unique_ptr<CToolsetDlg> dlg;
 };
-
-// An identification line as the device sends it: pairs with the low-nibble character first,
-// two free characters, and the checksum that makes bytes 0..17 plus itself sum to 0.
-inline std::string MakeIdLine(std::uint8_t code, std::uint32_t serialNo, bool goodChecksum = true) {
-    const char* hex = "0123456789ABCDEF";
-    auto pair = [&](std::uint8_t b) { return std::string{hex[b & 0xF], hex[b >> 4]}; };
-    std::string line = "ACK ID" + pair(code);
-    for (int i = 0; i < 4; ++i) {
-        line += pair(static_cast<std::uint8_t>(serialNo >> (8 * i)));
-    }
-    line += "00";
-    std::uint8_t sum = 0;
-    for (char c : line) {
-        sum = static_cast<std::uint8_t>(sum + static_cast<std::uint8_t>(c));
-    }
-    std::uint8_t check = static_cast<std::uint8_t>(0x100 - sum);
-    if (!goodChecksum) {
-        check = static_cast<std::uint8_t>(check + 1);
-    }
-    return line + pair(check) + "\r\n";
-}
-
-// Identification lines with correct checksums, as the device sends them.
-inline constexpr std::string_view kIdJ1939_001 = "ACK IDA2100000000003\r\n";  // serial 1
-inline constexpr std::string_view kIdJ1708_003 = "ACK ID65876543210051\r\n";  // 305419896
 
 }  // namespace zk4::test

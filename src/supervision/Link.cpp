@@ -1,0 +1,349 @@
+#include "supervision/Link.h"
+
+#include <algorithm>
+#include <array>
+
+#include "protocol/DeviceLine.h"
+#include "protocol/HostCommands.h"
+#include "serial/PortNames.h"
+#include "serial/SendPaced.h"
+
+namespace zk4 {
+namespace {
+
+// One read is framed in pieces of at most this many bytes.
+constexpr std::size_t kStagingSize = 2048;
+
+// The device needs a moment between two setting commands.
+constexpr std::uint32_t kBetweenSettingCommandsMs = 15;
+
+std::string Text(std::string_view bytes) {
+    return std::string(bytes);
+}
+
+DeviceValues Placeholders() {
+    DeviceValues v;
+    v.m_strProductId = Text(kNotFoundYet);
+    v.m_strFirmware = Text(kNotFoundYet);
+    for (std::string* text : {&v.m_strVoltage, &v.m_strEngineRpm, &v.m_strVehicleMph,
+                              &v.m_strCylindersReported, &v.m_strHzPerMphReported}) {
+        *text = Text(kNotAvailable);
+    }
+    return v;
+}
+
+// The member each report word replaces.
+std::string* ReportedValue(DeviceValues& v, ReportField field) {
+    switch (field) {
+        case ReportField::Cylinders:
+            return &v.m_strCylindersReported;
+        case ReportField::Voltage:
+            return &v.m_strVoltage;
+        case ReportField::Firmware:
+            return &v.m_strFirmware;
+        case ReportField::HzPerMph:
+            return &v.m_strHzPerMphReported;
+        case ReportField::VehicleMph:
+            return &v.m_strVehicleMph;
+        case ReportField::EngineRpm:
+            return &v.m_strEngineRpm;
+        case ReportField::Unknown:
+            break;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+Link::Link(SerialPort& port, Clock& clock, RxWindow& window, LinkView& view)
+    : m_comm(port), m_clock(clock), m_rxWindow(window), m_view(view) {
+    m_comm.SetReceiveHandler([this](int commEvent) { OnCommEvent(commEvent); });
+}
+
+Link::~Link() {
+    m_comm.SetReceiveHandler({});
+    CloseIfOpen();
+}
+
+// ---- Error boundary ------------------------------------------------------------------------
+
+// A serial refusal ends the input that raised it, at that point; what it changed stays.
+template <typename Step>
+void Link::Guarded(bool fromTick, Step&& step) {
+    try {
+        step();
+    } catch (const SerialError& error) {
+        OnSerialError(error, fromTick);
+    }
+}
+
+void Link::OnSerialError(const SerialError& error, bool fromTick) {
+    if (fromTick) {
+        // A refusal inside a tick stops the supervisor, as after a silent period, so a vanished
+        // port is reported once instead of once a second.
+        KillTimer();
+        ResetToDisconnected();
+    }
+    // One refusal on screen at a time: another one raised while it is shown (by a tick or a
+    // notification in its nested loop) is not stacked on top of it.
+    if (m_bShowingSerialError) {
+        return;
+    }
+    m_bShowingSerialError = true;
+    Message(error.what(), MessageIcon::Stop);
+    m_bShowingSerialError = false;
+}
+
+// ---- Inputs --------------------------------------------------------------------------------
+
+void Link::Start(bool savePending) {
+    ResetToDisconnected();
+    m_bSavePending = savePending;
+    m_bTraffic = false;
+    SetTimer();
+}
+
+void Link::Tick(std::string_view port) {
+    // A tick queued before the timer was stopped has nothing to do.
+    if (!TimerRunning()) {
+        return;
+    }
+    m_strPort = port;
+    Guarded(true, [&] {
+        if (!m_bTraffic) {
+            DisconnectSteps();
+        }
+        if (!Identified()) {
+            ConnectSteps();
+        }
+        if (m_bTraffic) {
+            SendPaced(kReadAll);
+        }
+        m_bTraffic = false;
+        if (m_bSavePending) {
+            m_view.SavePort(m_strPort);
+            m_bSavePending = false;
+        }
+    });
+}
+
+void Link::Connect(std::string_view port) {
+    m_strPort = port;
+    Guarded(false, [&] { ConnectSteps(); });
+}
+
+void Link::Disconnect() {
+    DisconnectSteps();
+}
+
+void Link::CloseForExit() {
+    CloseIfOpen();
+    KillTimer();
+}
+
+void Link::OnCommEvent(int commEvent) {
+    Guarded(false, [&] {
+        if (commEvent != kCommEventReceive) {
+            return;
+        }
+        // A notification that was on its way when the port closed has nothing left to read.
+        if (!m_comm.IsOpen()) {
+            return;
+        }
+        const std::vector<std::uint8_t> input = m_comm.ReadAll();
+        if (!m_bPortOpen) {
+            return;  // read and dropped: the port is not ours to listen to yet
+        }
+        const LineHandler onLine = [this](const RxWindow& window) { HandleDeviceLine(window); };
+        for (std::size_t offset = 0; offset < input.size(); offset += kStagingSize) {
+            const std::size_t n = std::min(kStagingSize, input.size() - offset);
+            FrameBytes(m_rxWindow, std::span(input).subspan(offset, n), onLine);
+        }
+    });
+}
+
+void Link::ProceedToChange(std::string_view cylinders, double hzPerMph) {
+    Guarded(false, [&] {
+        if (IsCylinderCapable(m_productCode)) {
+            SendPaced(BuildCylinderCommand(cylinders).View());
+        }
+        // The wait runs for every variant, so the Hz command always follows the cylinder
+        // command's turn by 15 ms.
+        WaitMilliseconds(m_clock, kBetweenSettingCommandsMs);
+        if (IsHzCapable(m_productCode)) {
+            // An out-of-range value is never encoded: its integer part has two digits only.
+            if (const auto command = BuildHzPerMphCommand(hzPerMph)) {
+                SendPaced(command->View());
+            }
+        }
+    });
+}
+
+void Link::FactoryDefault() {
+    ProceedToChange(kFactoryCylinders, kFactoryHzPerMph);
+}
+
+// ---- Supervisor steps ----------------------------------------------------------------------
+
+void Link::ConnectSteps() {
+    m_bIdPending = true;
+    OpenSelectedPort();  // a refused open ends the input here
+    if (m_bPortOpen) {
+        SendPaced(kFirmwareQuery);
+        SendPaced(kIdQuery);
+        SendPaced(kReadAll);
+    }
+    // A full period starts now.
+    KillTimer();
+    SetTimer();
+}
+
+void Link::DisconnectSteps() {
+    KillTimer();
+    ResetToDisconnected();
+}
+
+void Link::ResetToDisconnected() {
+    CloseIfOpen();
+    m_bPortOpen = false;
+    SetIdentified(false);
+    m_settings = {};
+    m_values = Placeholders();
+    m_bDeviceValid = false;
+    m_bFirmwareSeen = false;
+    m_view.EnableSettings(m_settings);
+    m_view.ResetEntries();
+    m_view.ShowDeviceValues(m_values);
+}
+
+void Link::KillTimer() {
+    if (m_state == LinkState::Searching) {
+        m_state = LinkState::Stopped;
+    } else if (m_state == LinkState::Linked) {
+        m_state = LinkState::Halted;
+    }
+    m_view.StopTimer();
+    m_view.ShowState(m_state);
+}
+
+void Link::SetTimer() {
+    if (m_state == LinkState::Stopped) {
+        m_state = LinkState::Searching;
+    } else if (m_state == LinkState::Halted) {
+        m_state = LinkState::Linked;
+    }
+    m_view.StartTimer();
+    m_view.ShowState(m_state);
+}
+
+void Link::SetIdentified(bool identified) {
+    const bool timer = TimerRunning();
+    if (identified) {
+        m_state = timer ? LinkState::Linked : LinkState::Halted;
+    } else {
+        m_state = timer ? LinkState::Searching : LinkState::Stopped;
+    }
+    m_view.ShowState(m_state);
+}
+
+void Link::CloseIfOpen() {
+    if (m_comm.IsOpen()) {
+        m_comm.Close();
+    }
+}
+
+void Link::OpenSelectedPort() {
+    const int number = PortNumberFromName(m_strPort);
+    m_bPortOpen = false;
+    CloseIfOpen();
+    m_comm.SelectPort(number);
+    if (m_comm.IsOpen()) {
+        Message(Text(kMsgCannotOpenPort), MessageIcon::Exclamation);
+    } else {
+        m_comm.Open();  // a refusal throws and ends the calling input here
+        m_bPortOpen = true;
+    }
+    m_comm.Configure(PortConfig{});
+    // Whatever arrived before this point belongs to an earlier conversation.
+    (void)m_comm.ReadAll();
+}
+
+void Link::SendPaced(std::span<const std::uint8_t> bytes) {
+    zk4::SendPaced(m_comm, m_clock, bytes.data(), static_cast<std::uint8_t>(bytes.size()));
+}
+
+void Link::Message(const std::string& text, MessageIcon icon) {
+    m_view.ShowMessage(text, icon);
+}
+
+// ---- Device lines --------------------------------------------------------------------------
+
+void Link::HandleDeviceLine(const RxWindow& window) {
+    // A message box below runs a nested loop that may frame more bytes into the window, so
+    // the line is copied out first.
+    std::array<std::uint8_t, kRxWindowSize> copy{};
+    std::copy_n(window.data.begin(), window.count, copy.begin());
+    const std::span<const std::uint8_t> line(copy.data(), window.count);
+
+    switch (ClassifyLine(line)) {
+        case LineKind::Ignored:
+            return;
+        case LineKind::Report: {
+            m_bTraffic = true;
+            const Report report = ParseReportLine(line);
+            std::string* member = ReportedValue(m_values, report.field);
+            if (member == nullptr) {
+                return;
+            }
+            *member = Text(report.value);
+            if (report.field == ReportField::Firmware) {
+                m_bFirmwareSeen = true;
+            }
+            m_view.ShowDeviceValues(m_values);
+            return;
+        }
+        case LineKind::Acknowledgement:
+            m_bTraffic = true;
+            if (IsIdentificationLine(line) && m_bIdPending && m_bFirmwareSeen) {
+                HandleIdentification(line);
+            }
+            return;
+    }
+}
+
+void Link::HandleIdentification(std::span<const std::uint8_t> line) {
+    // The request is used up and the port is worth remembering even if the checksum fails.
+    m_bIdPending = false;
+    m_bSavePending = true;
+    if (!IdentificationChecksumOk(line)) {
+        return;
+    }
+
+    const Identification id = DecodeIdentification(line);
+    m_productCode = id.productCode;
+    const ProductInfo product = LookupProduct(id.productCode);
+    m_values.m_strProductId = Text(product.productId);
+    m_bDeviceValid = product.valid;
+    m_values.m_dwSerialNo = id.serialNo;
+
+    const bool linked = FirmwareGatePasses(m_values.m_strFirmware) && product.valid;
+    if (linked) {
+        m_settings = {product.cylinders, product.hzPerMph, true};
+        m_view.EnableSettings(m_settings);
+    } else {
+        KillTimer();
+    }
+    SetIdentified(true);
+    m_view.ShowDeviceValues(m_values);
+
+    if (linked) {
+        return;
+    }
+    if (product.valid) {
+        Message(Text(kFirmwareMessage), MessageIcon::Exclamation);
+    } else {
+        DisconnectSteps();  // an unknown product: back to the disconnected look, timer stopped
+    }
+}
+
+}  // namespace zk4

@@ -1,0 +1,104 @@
+#include "ui/DataExchange.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "ui/DataExchangeRules.h"
+
+namespace zk4 {
+namespace {
+
+void SetText(QWidget* w, const QString& value) {
+    auto* edit = static_cast<QLineEdit*>(w);
+    if (edit->text() != value) {
+        edit->setText(value);
+    }
+}
+
+// Selects the first item that begins with the text, ignoring case ("1" picks "1", not "10";
+// "com5" picks "COM5"); a text no item begins with goes into the edit field as it is.
+void SetCombo(QWidget* w, const QString& value) {
+    auto* combo = static_cast<QComboBox*>(w);
+    std::vector<std::string> items;
+    items.reserve(static_cast<std::size_t>(combo->count()));
+    for (int i = 0; i < combo->count(); ++i) {
+        items.push_back(combo->itemText(i).toStdString());
+    }
+    const int index = FindComboPrefix(items, value.toStdString());
+    if (index >= 0 && combo->currentIndex() != index) {
+        combo->setCurrentIndex(index);
+    }
+    const QString shown = index >= 0 ? combo->itemText(index) : value;
+    if (combo->currentText() != shown) {
+        combo->setEditText(shown);
+    }
+}
+
+QString Str(std::string_view s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+}  // namespace
+
+QString Latin1(std::string_view bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string Latin1(const QString& text) {
+    return text.toLatin1().toStdString();
+}
+
+void LoadRows(const std::vector<ExchangeRow>& rows, const std::function<QWidget*(int)>& control,
+              Boxes boxes) {
+    for (const ExchangeRow& row : rows) {
+        QWidget* w = control(row.id);
+        switch (row.kind) {
+            case RowKind::DeviceText:
+                SetText(w, Latin1(*std::get<const std::string*>(row.value)));
+                break;
+            case RowKind::DeviceUnsigned:
+                SetText(w, Str(FormatDialogUnsigned(*std::get<const std::uint32_t*>(row.value))));
+                break;
+            case RowKind::ComboText:
+                if (boxes == Boxes::All) {
+                    SetCombo(w, *std::get<QString*>(row.value));
+                }
+                break;
+            case RowKind::Number:
+                if (boxes == Boxes::All) {
+                    SetText(w, Str(FormatDialogNumber(*std::get<double*>(row.value))));
+                }
+                break;
+        }
+    }
+}
+
+std::optional<RefusedEntry> SaveRows(const std::vector<ExchangeRow>& rows,
+                                     const std::function<QWidget*(int)>& control) {
+    for (const ExchangeRow& row : rows) {
+        QWidget* w = control(row.id);
+        switch (row.kind) {
+            case RowKind::DeviceText:
+            case RowKind::DeviceUnsigned:
+                break;  // the link's values: never read back from their boxes
+            case RowKind::ComboText:
+                *std::get<QString*>(row.value) = static_cast<QComboBox*>(w)->currentText();
+                break;
+            case RowKind::Number: {
+                const auto number = ParseDialogNumber(Latin1(static_cast<QLineEdit*>(w)->text()));
+                if (!number) {
+                    return RefusedEntry{row.id, std::string(kMsgEnterNumber)};
+                }
+                double& value = *std::get<double*>(row.value);
+                value = *number;  // kept even when out of range
+                if (row.range && !(value >= row.range->low && value <= row.range->high)) {
+                    return RefusedEntry{row.id, RangeMessage(row.range->low, row.range->high)};
+                }
+                break;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace zk4

@@ -1,0 +1,67 @@
+// The data exchange between the dialog's controls and the values behind them: one table of
+// rows (control id, kind, value, rule), one load loop and one save loop.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+class QWidget;
+
+namespace zk4 {
+
+enum class RowKind {
+    DeviceText,      // a read-only box showing a device value
+    DeviceUnsigned,  // a read-only box showing an unsigned number in decimal
+    ComboText,       // an editable combo box: the text as typed or chosen
+    Number,          // an edit box holding a number within a range
+};
+
+// Whether a refused entry is told to the user.
+enum class Validation {
+    Report,  // a user action: message, focus to the box, its text selected
+    Quiet,   // an automatic exchange (a tick): the entry is left for the next action
+};
+
+// Which boxes a load writes.
+enum class Boxes {
+    Device,  // only the device boxes: what a device line or a tick may change
+    All,     // the entries too: start-up, the disconnected look, Factory Default
+};
+
+struct NumberRange {
+    double low;
+    double high;
+};
+
+struct ExchangeRow {
+    int id;
+    RowKind kind;
+    std::variant<const std::string*, const std::uint32_t*, QString*, double*> value;
+    std::optional<NumberRange> range = {};  // Number rows: both bounds allowed
+};
+
+// Writes the rows' values into their controls. Texts are only set when they differ, so an
+// unchanged box keeps its caret and selection.
+void LoadRows(const std::vector<ExchangeRow>& rows, const std::function<QWidget*(int)>& control,
+              Boxes boxes);
+
+// Reads the entry rows (combo texts and numbers) into their values, in table order. Returns
+// the id of the first refused row and its message; the rows after it are not read.
+struct RefusedEntry {
+    int id;
+    std::string message;
+};
+std::optional<RefusedEntry> SaveRows(const std::vector<ExchangeRow>& rows,
+                                     const std::function<QWidget*(int)>& control);
+
+// Device texts are bytes; each byte is one character in the window and back.
+QString Latin1(std::string_view bytes);
+std::string Latin1(const QString& text);
+
+}  // namespace zk4
