@@ -1,14 +1,14 @@
 // Device lines: report table, identification line, product table and firmware gate.
 #include "protocol/DeviceLine.h"
 
+#include "protocol/ReceiveFramer.h"
+
 #include <array>
 
 namespace zk4 {
 
 namespace {
 
-constexpr std::uint8_t kCr = 0x0D;
-constexpr std::uint8_t kLf = 0x0A;
 constexpr std::size_t kIdentificationLength = 22;
 
 bool StartsWith(Bytes line, std::string_view prefix) {

@@ -17,8 +17,8 @@ class CommandWriter {
     void Digit(unsigned value) { Put(static_cast<std::uint8_t>('0' + value)); }
     void Put(std::uint8_t byte) { command_.bytes[command_.length++] = byte; }
     HostCommand Finish() {
-        Put('\r');
-        Put('\n');
+        Put(kCr);
+        Put(kLf);
         return command_;
     }
 

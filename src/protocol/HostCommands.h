@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "protocol/ReceiveFramer.h"
+
 namespace zk4 {
 
 struct HostCommand {
@@ -16,11 +18,11 @@ struct HostCommand {
     std::span<const std::uint8_t> View() const { return {bytes.data(), length}; }
 };
 
-inline constexpr std::array<std::uint8_t, 9> kFirmwareQuery = {'A', 'T', ' ',  'F', 'W',
-                                                               '=', '?', '\r', '\n'};
-inline constexpr std::array<std::uint8_t, 8> kIdQuery = {'A', 'T', ' ', 'I', 'D', '?', '\r', '\n'};
-inline constexpr std::array<std::uint8_t, 9> kReadAll = {'A', 'T', ' ',  'R', 'A',
-                                                         'L', 'L', '\r', '\n'};
+inline constexpr std::array<std::uint8_t, 9> kFirmwareQuery = {'A', 'T', ' ', 'F', 'W',
+                                                               '=', '?', kCr, kLf};
+inline constexpr std::array<std::uint8_t, 8> kIdQuery = {'A', 'T', ' ', 'I', 'D', '?', kCr, kLf};
+inline constexpr std::array<std::uint8_t, 9> kReadAll = {'A', 'T', ' ', 'R', 'A',
+                                                         'L', 'L', kCr, kLf};
 
 // Range of the Hz-per-MPH setting; both bounds allowed.
 inline constexpr double kHzPerMphMin = 0.25;

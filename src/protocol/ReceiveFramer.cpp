@@ -7,8 +7,6 @@ namespace zk4 {
 
 namespace {
 
-constexpr std::uint8_t kCr = 0x0D;
-constexpr std::uint8_t kLf = 0x0A;
 constexpr std::uint8_t kSpace = 0x20;
 
 // Restart tokens may arrive in either case; the space must be exact.

@@ -14,6 +14,10 @@
 
 namespace zk4 {
 
+// Every line, either way, ends with these two bytes.
+inline constexpr std::uint8_t kCr = 0x0D;
+inline constexpr std::uint8_t kLf = 0x0A;
+
 inline constexpr std::size_t kRxWindowSize = 100;
 
 // The bytes of the line being assembled. `count` is always 0..100.
