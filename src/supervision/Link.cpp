@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 
 #include "protocol/DeviceLine.h"
 #include "protocol/HostCommands.h"
@@ -53,6 +55,28 @@ std::string* ReportedValue(DeviceValues& v, ReportField field) {
     return nullptr;
 }
 
+// The number a report shows, or nothing when the text is not a number.
+template <typename Number>
+std::optional<Number> ReportedNumber(std::string_view text) {
+    Number value{};
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// The digits of a command as sent: "AT CN=12" CR LF gives 12, "AT HZ=02.2500" CR LF 225000.
+unsigned CommandDigits(std::span<const std::uint8_t> command) {
+    unsigned value = 0;
+    for (const std::uint8_t byte : command) {
+        if (byte >= '0' && byte <= '9') {
+            value = value * 10 + (byte - '0');
+        }
+    }
+    return value;
+}
+
 }  // namespace
 
 Link::Link(SerialPort& port, Clock& clock, RxWindow& window, LinkView& view)
@@ -78,19 +102,22 @@ void Link::Guarded(bool fromTick, Step&& step) {
 }
 
 void Link::OnSerialError(const SerialError& error, bool fromTick) {
-    if (fromTick) {
-        // A refusal inside a tick stops the supervisor, as after a silent period, so a vanished
-        // port is reported once instead of once a second.
-        KillTimer();
-        ResetToDisconnected();
+    // A port that cannot be opened or has gone away (an adapter pulled out, a cable moved to
+    // the next truck) is looked for again once a second until it answers or the user clicks
+    // Disconnect; the window keeps its disconnected look meanwhile.
+    ResetToDisconnected();
+    if (!TimerRunning()) {
+        SetTimer();
     }
-    // One refusal on screen at a time: another one raised while it is shown (by a tick or a
-    // notification in its nested loop) is not stacked on top of it.
-    if (m_bShowingSerialError) {
+    // Told once, not once a second: a refused retry stays quiet until the port has opened in
+    // between. A click is always answered. Never one box inside another.
+    const bool tell = !fromTick || !m_bRefusalTold;
+    m_bRefusalTold = true;
+    if (!tell || m_bShowingSerialError) {
         return;
     }
     m_bShowingSerialError = true;
-    Message(error.what(), MessageIcon::Stop);
+    Message(std::string(error.what()) + std::string(kKeepsLooking), MessageIcon::Stop);
     m_bShowingSerialError = false;
 }
 
@@ -117,7 +144,11 @@ void Link::Tick(std::string_view port) {
             ConnectSteps();
         }
         if (m_bTraffic) {
+            CheckSettingsTaken();
             SendPaced(kReadAll);
+            if (m_check) {
+                ++m_check->polls;
+            }
         }
         m_bTraffic = false;
         if (m_bSavePending) {
@@ -164,8 +195,11 @@ void Link::OnCommEvent(int commEvent) {
 
 void Link::ProceedToChange(std::string_view cylinders, double hzPerMph) {
     Guarded(false, [&] {
+        SettingsCheck check;
         if (IsCylinderCapable(m_productCode)) {
-            SendPaced(BuildCylinderCommand(cylinders).View());
+            const HostCommand command = BuildCylinderCommand(cylinders);
+            SendPaced(command.View());
+            check.cylinders = CommandDigits(command.View());
         }
         // The wait runs for every variant, so the Hz command always follows the cylinder
         // command's turn by 15 ms.
@@ -174,9 +208,44 @@ void Link::ProceedToChange(std::string_view cylinders, double hzPerMph) {
             // An out-of-range value is never encoded: its integer part has two digits only.
             if (const auto command = BuildHzPerMphCommand(hzPerMph)) {
                 SendPaced(command->View());
+                check.hzPerMph = CommandDigits(command->View()) / 10000.0;
             }
         }
+        if (check.cylinders || check.hzPerMph) {
+            m_check = check;
+        }
     });
+}
+
+// The device applies new settings on its own time and reports them at the polls. Two polls
+// after a change it must report what was sent; otherwise the user hears it once.
+void Link::CheckSettingsTaken() {
+    if (!m_check || m_check->polls == 0) {
+        return;
+    }
+    const SettingsCheck check = *m_check;
+    const auto cylinders = ReportedNumber<unsigned>(m_values.m_strCylindersReported);
+    const auto hz = ReportedNumber<double>(m_values.m_strHzPerMphReported);
+    const bool cylindersTaken = !check.cylinders || cylinders == check.cylinders;
+    const bool hzTaken = !check.hzPerMph || (hz && std::abs(*hz - *check.hzPerMph) < 0.00005);
+    if (cylindersTaken && hzTaken) {
+        m_check.reset();
+        return;
+    }
+    if (check.polls < 2) {
+        return;
+    }
+    m_check.reset();
+    std::string reports;
+    if (check.cylinders) {
+        reports += "cylinder number \"" + m_values.m_strCylindersReported + "\"";
+    }
+    if (check.hzPerMph) {
+        reports += std::string(reports.empty() ? "" : " and ") + "Hz per MPH \"" +
+                   m_values.m_strHzPerMphReported + "\"";
+    }
+    Message("The device has not taken the new settings: it reports " + reports + ".",
+            MessageIcon::Exclamation);
 }
 
 void Link::FactoryDefault() {
@@ -208,6 +277,7 @@ void Link::ResetToDisconnected() {
     m_bPortOpen = false;
     SetIdentified(false);
     m_settings = {};
+    m_check.reset();
     m_values = Placeholders();
     m_bDeviceValid = false;
     m_bFirmwareSeen = false;
@@ -262,6 +332,7 @@ void Link::OpenSelectedPort() {
     } else {
         m_comm.Open();  // a refusal throws and ends the calling input here
         m_bPortOpen = true;
+        m_bRefusalTold = false;
     }
     m_comm.Configure(PortConfig{});
     // Whatever arrived before this point belongs to an earlier conversation.

@@ -6,12 +6,14 @@
 //
 //   Stopped --Connect--> Searching --identified, firmware 0.5N--> Linked
 //   Searching --identified, other firmware--> Halted (polling stops, a message)
-//   Searching --unknown product, or a refused reconnection--> Stopped
+//   Searching --unknown product--> Stopped
 //   Linked --a silent period--> Searching (reset, then at once a new search)
+//   any --a refused open or a port gone away--> Searching (told once, tried once a second)
 //   Linked or Halted --Disconnect--> Stopped
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,6 +29,8 @@ inline constexpr std::string_view kNotFoundYet = "Not Found Yet!";
 inline constexpr std::string_view kNotAvailable = "Not available";
 inline constexpr std::string_view kFactoryCylinders = "4";
 inline constexpr double kFactoryHzPerMph = 1.7881;
+inline constexpr std::string_view kKeepsLooking =
+    "\n\nThe tool keeps looking for the device once a second. Click Disconnect to stop.";
 inline constexpr std::string_view kMsgCannotOpenPort = "Cannot Open the selected Serial Port!";
 
 class Link {
@@ -81,6 +85,15 @@ class Link {
     void HandleDeviceLine(const RxWindow& window);
     void HandleIdentification(std::span<const std::uint8_t> line);
     void Message(const std::string& text, MessageIcon icon);
+    void CheckSettingsTaken();
+
+    // What the last setting commands sent, until the device's reports show it (or two polls
+    // have passed without).
+    struct SettingsCheck {
+        std::optional<unsigned> cylinders;
+        std::optional<double> hzPerMph;
+        int polls = 0;
+    };
 
     SerialPort& m_comm;
     Clock& m_clock;
@@ -99,6 +112,8 @@ class Link {
     bool m_bSavePending = false;
     bool m_bPortOpen = false;
     bool m_bShowingSerialError = false;
+    bool m_bRefusalTold = false;
+    std::optional<SettingsCheck> m_check;  // a refused port was told; retries stay quiet
 };
 
 }  // namespace zk4

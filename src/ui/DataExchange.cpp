@@ -81,9 +81,21 @@ std::optional<RefusedEntry> SaveRows(const std::vector<ExchangeRow>& rows,
             case RowKind::DeviceText:
             case RowKind::DeviceUnsigned:
                 break;  // the link's values: never read back from their boxes
-            case RowKind::ComboText:
-                *std::get<QString*>(row.value) = static_cast<QComboBox*>(w)->currentText();
+            case RowKind::ComboText: {
+                auto* combo = static_cast<QComboBox*>(w);
+                QString& value = *std::get<QString*>(row.value);
+                value = combo->currentText();
+                // A text the list does not hold is refused rather than sent as something else.
+                if (row.listedOnly && combo->isEnabled() && combo->count() > 0 &&
+                    combo->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) {
+                    std::string message(kMsgEnterNumberBetween);
+                    message.replace(message.find("%1"), 2, Latin1(combo->itemText(0)));
+                    message.replace(message.find("%2"), 2,
+                                    Latin1(combo->itemText(combo->count() - 1)));
+                    return RefusedEntry{row.id, message};
+                }
                 break;
+            }
             case RowKind::Number: {
                 const auto number = ParseDialogNumber(Latin1(static_cast<QLineEdit*>(w)->text()));
                 if (!number) {

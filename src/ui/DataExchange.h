@@ -44,6 +44,8 @@ struct ExchangeRow {
     RowKind kind;
     std::variant<const std::string*, const std::uint32_t*, QString*, double*> value;
     std::optional<NumberRange> range = {};  // Number rows: both bounds allowed
+    // ComboText rows: while the box is enabled, only the texts of its list are taken.
+    bool listedOnly = false;
 };
 
 // Writes the rows' values into their controls. Texts are only set when they differ, so an

@@ -104,9 +104,9 @@ const DialogTemplate& AboutDialogTemplate() {
             {IDC_NONE, K::CentredGroupBox, "Product ID:", {11, 74, 78, 29}},
             {IDC_NONE, K::CentredGroupBox, "Firmware Version:", {91, 74, 195, 29}},
             {IDC_NONE, K::CentredGroupBox, "Product SN:", {288, 74, 57, 29}},
-            {IDC_ABOUT_PRODUCT_ID, K::ReadOnlyBox, "", {13, 85, 73, 15}},
-            {IDC_ABOUT_SERIAL_NO, K::ReadOnlyBox, "", {291, 85, 51, 15}},
-            {IDC_ABOUT_FIRMWARE, K::ReadOnlyBox, "", {94, 85, 190, 15}},
+            {IDC_ABOUT_PRODUCT_ID, K::ReadOnlyTabStop, "", {13, 85, 73, 15}},
+            {IDC_ABOUT_SERIAL_NO, K::ReadOnlyTabStop, "", {291, 85, 51, 15}},
+            {IDC_ABOUT_FIRMWARE, K::ReadOnlyTabStop, "", {94, 85, 190, 15}},
         },
     };
     return t;
@@ -174,10 +174,11 @@ QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTempla
                 break;
             }
             case K::ReadOnlyBox:
+            case K::ReadOnlyTabStop:
             case K::EditBox: {
                 auto* e = new QLineEdit(&dialog);
                 e->setAlignment(Qt::AlignCenter);
-                e->setReadOnly(control.kind == K::ReadOnlyBox);
+                e->setReadOnly(control.kind != K::EditBox);
                 if (control.kind == K::ReadOnlyBox) {
                     e->setFocusPolicy(Qt::ClickFocus);
                 } else {
@@ -190,6 +191,8 @@ QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTempla
                 auto* c = new QComboBox(&dialog);
                 c->setEditable(true);
                 c->setInsertPolicy(QComboBox::NoInsert);
+                // What is typed stays as typed: no inline completion from the list.
+                c->setCompleter(nullptr);
                 for (std::string_view item : control.list) {
                     c->addItem(Q(item));
                 }

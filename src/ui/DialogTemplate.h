@@ -51,6 +51,7 @@ enum class ControlKind {
     GroupBox,
     CentredGroupBox,  // caption centred
     ReadOnlyBox,      // read-only edit box: border, centred text, not a tab stop
+    ReadOnlyTabStop,  // the same, reached with Tab (the About box's values can be copied)
     EditBox,          // editable edit box: border, centred text, tab stop
     DropDownCombo,    // drop-down combo box with an editable field, unsorted list
     Icon,             // the application icon

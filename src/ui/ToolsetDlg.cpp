@@ -92,7 +92,7 @@ std::vector<ExchangeRow> CToolsetDlg::ExchangeTable() {
         {IDC_FIRMWARE, RowKind::DeviceText, &v.m_strFirmware},
         {IDC_SERIAL_NO, RowKind::DeviceUnsigned, &v.m_dwSerialNo},
         {IDC_PORT, RowKind::ComboText, &m_strPort},
-        {IDC_CYLINDERS, RowKind::ComboText, &m_strCylinders},
+        {IDC_CYLINDERS, RowKind::ComboText, &m_strCylinders, std::nullopt, true},
         {IDC_HZ_PER_MPH, RowKind::Number, &m_dHzPerMph, NumberRange{kHzPerMphMin, kHzPerMphMax}},
         {IDC_VOLTAGE, RowKind::DeviceText, &v.m_strVoltage},
         {IDC_ENGINE_RPM, RowKind::DeviceText, &v.m_strEngineRpm},
@@ -118,6 +118,8 @@ bool CToolsetDlg::UpdateData(bool bSaveAndValidate, Validation validation, Boxes
         w->setFocus(Qt::OtherFocusReason);
         if (auto* edit = qobject_cast<QLineEdit*>(w)) {
             edit->selectAll();
+        } else if (auto* combo = qobject_cast<QComboBox*>(w); combo && combo->lineEdit()) {
+            combo->lineEdit()->selectAll();
         }
     }
     return false;

@@ -193,5 +193,54 @@ TEST(SettingCommands, EachVariantGetsWhatItTakesFifteenMillisecondsApart) {
               (std::vector<std::string>{"AT CN=4\r\n", "AT HZ=01.7881\r\n"}));
 }
 
+TEST(SettingCommands, ADeviceThatDoesNotTakeTheValuesIsToldOnceAfterTwoPolls) {
+    const struct {
+        const char* name;
+        std::uint8_t code;
+        std::vector<std::string> answers;  // to the polls after the change, in turn
+        const char* message;               // nullptr: none
+    } cases[] = {
+        {"takes both", 0x2C, {"AT CN=6\r\nAT HZVSMPH=2.5000\r\n"}, nullptr},
+        {"takes them at the second poll",
+         0x2C,
+         {"AT CN=4\r\nAT HZVSMPH=1.7881\r\n", "AT CN=6\r\nAT HZVSMPH=2.5\r\n"},
+         nullptr},
+        {"takes neither",
+         0x2C,
+         {"AT CN=4\r\nAT HZVSMPH=1.7881\r\n", "AT CN=4\r\nAT HZVSMPH=1.7881\r\n",
+          "AT CN=4\r\nAT HZVSMPH=1.7881\r\n"},
+         "The device has not taken the new settings: it reports cylinder number \"4\" and Hz per "
+         "MPH \"1.7881\"."},
+        {"Hz only, cylinders never sent",
+         0x58,
+         {"AT CN=4\r\nAT HZVSMPH=2.5000\r\n", "AT CN=4\r\nAT HZVSMPH=2.5000\r\n"},
+         nullptr},
+        {"reports no number",
+         0x2A,
+         {"AT CN=\r\n", "AT CN=x\r\n"},
+         "The device has not taken the new settings: it reports cylinder number \"X\"."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        LinkHarness h;
+        h.Identify(kFirmwareOk, MakeIdLine(c.code, 1));
+        h.link.ProceedToChange("6", 2.5);
+        for (const std::string& answer : c.answers) {
+            h.link.Tick("COM1");  // a poll
+            h.Device(answer);
+        }
+        h.link.Tick("COM1");
+        h.Device(c.answers.back());
+        h.link.Tick("COM1");
+        if (c.message == nullptr) {
+            EXPECT_TRUE(h.view.messages.empty()) << h.view.messages.front();
+        } else {
+            ASSERT_EQ(h.view.messages.size(), 1u);
+            EXPECT_EQ(h.view.messages[0], c.message);
+            EXPECT_EQ(h.view.icons[0], MessageIcon::Exclamation);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zk4::test

@@ -2,6 +2,8 @@
 // message), with a fake port and clock.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "support/LinkHarness.h"
 
 namespace zk4::test {
@@ -86,13 +88,13 @@ const EventRow kEvents[] = {
      kConnectBurst, S::Searching, "", true},
     {"HaltedGetsNoTick", Halted, Tick, "", S::Halted, "", true},
     {"StoppedGetsNoTick", Stopped, Tick, "", S::Stopped, "", false},
-    {"RefusedOpenAtASilentTickStops", Searching,
+    {"RefusedOpenAtASilentTickKeepsLooking", Searching,
      [](LinkHarness& h) {
          h.port.refuseOpen = kGone;
          h.link.Tick("COM1");
      },
-     "", S::Stopped, kGone, false},
-    {"RefusedOpenAtATickWithTrafficStops", Searching,
+     "", S::Searching, kGone, false},
+    {"RefusedOpenAtATickWithTrafficKeepsLooking", Searching,
      [](LinkHarness& h) {
          h.link.Tick("COM1");
          h.Device("AT RPM=650\r\n");
@@ -100,19 +102,19 @@ const EventRow kEvents[] = {
          h.Wire();
          h.link.Tick("COM1");
      },
-     "", S::Stopped, kGone, false},
-    {"RefusedConnectClickKeepsTheState", Stopped,
+     "", S::Searching, kGone, false},
+    {"RefusedConnectClickKeepsLooking", Stopped,
      [](LinkHarness& h) {
          h.port.refuseOpen = kGone;
          h.link.Connect("COM1");
      },
-     "", S::Stopped, kGone, false},
-    {"AdapterGoneWhileLinkedEndsDisconnected", Linked,
+     "", S::Searching, kGone, false},
+    {"AdapterGoneWhileLinkedKeepsLooking", Linked,
      [](LinkHarness& h) {
          h.port.refuseWrite = "Cannot write to COM1: the device was disconnected.";
          h.link.Tick("COM1");
      },
-     "", S::Stopped, "Cannot write to COM1", false},
+     "", S::Searching, "Cannot write to COM1", false},
     {"UnsupportedFirmwareHalts", Searching,
      [](LinkHarness& h) { h.Identify("AT FW=0.5M2\r\n", kIdJ1708_003); }, kConnectBurst, S::Halted,
      "This release requires ZK4 (firmware) version 0.5N; please update your device accordingly.",
@@ -127,11 +129,41 @@ const EventRow kEvents[] = {
          h.link.CloseForExit();
          h.link.ProceedToChange("6", 2.5);
      },
-     "", S::Halted, "The port is not open.", false},
+     "", S::Searching, "The port is not open.", false},
 };
 
 INSTANTIATE_TEST_SUITE_P(Link, LinkEvents, ::testing::ValuesIn(kEvents),
                          [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Link, AMissingPortIsToldOnceTriedQuietlyAndConnectedWhenItComes) {
+    LinkHarness h;
+    h.port.refuseOpen = kGone;
+    for (int tick = 0; tick < 3; ++tick) {
+        h.link.Tick("COM1");
+    }
+    ASSERT_EQ(h.view.messages.size(), 1u);
+    EXPECT_NE(h.view.messages[0].find("keeps looking"), std::string::npos);
+    // One failed open a second, nothing more.
+    EXPECT_EQ(std::count(h.port.calls.begin(), h.port.calls.end(), "open"), 3);
+    h.port.refuseOpen.reset();  // the adapter is plugged in
+    h.link.Tick("COM1");
+    EXPECT_EQ(h.Wire(), kConnectBurst);
+    h.Device(kFirmwareOk);
+    h.Device(kIdJ1939_001);
+    EXPECT_EQ(h.link.State(), LinkState::Linked);
+
+    h.port.refuseWrite = "gone";  // pulled out again: told again, once
+    h.link.Tick("COM1");
+    h.port.refuseWrite.reset();
+    h.port.refuseOpen = kGone;
+    h.link.Tick("COM1");
+    h.link.Tick("COM1");
+    EXPECT_EQ(h.view.messages.size(), 2u);
+    h.link.Disconnect();  // stops the trying until Connect
+    EXPECT_FALSE(h.view.timer);
+    h.link.Connect("COM1");  // a click is always answered
+    EXPECT_EQ(h.view.messages.size(), 3u);
+}
 
 TEST(Link, RefusalsAreStopIconsAndNeverStacked) {
     LinkHarness h;

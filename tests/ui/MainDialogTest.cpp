@@ -232,16 +232,42 @@ TEST(MainDialog, FactoryDefaultShowsTheFactoryValues) {
 }
 
 TEST(MainDialog, RefusedEntryIsToldOnlyWhenTheUserActsAndSendsNothing) {
+    const struct {
+        int id;
+        const char* text;
+        const char* message;
+    } cases[] = {
+        {IDC_HZ_PER_MPH, "500", "Please enter a number between 0.25 and 99.9999."},
+        {IDC_HZ_PER_MPH, "2.5x", "Please enter a number."},
+        {IDC_CYLINDERS, "13", "Please enter a number between 1 and 12."},
+        {IDC_CYLINDERS, "04", "Please enter a number between 1 and 12."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        DialogHarness h;
+        h.dlg->show();
+        QApplication::setActiveWindow(h.dlg.get());
+        h.Identify();
+        h.SetText(c.id, c.text);
+        TypeWhileLinked(h, IDC_PORT, "");
+        EXPECT_TRUE(h.messages.empty());
+        h.serial.ClearWritten();
+        QTest::mouseClick(h.dlg->GetDlgItem(IDC_PROCEED), Qt::LeftButton);
+        ASSERT_EQ(h.messages.size(), 1u);
+        EXPECT_EQ(h.messages[0].text, c.message);
+        EXPECT_EQ(h.serial.WrittenText(), "");
+        EXPECT_TRUE(h.dlg->GetDlgItem(c.id)->hasFocus());
+        EXPECT_EQ(h.Text(c.id), c.text);
+    }
+}
+
+TEST(MainDialog, ComboBoxesKeepTheTextAsTyped) {
     DialogHarness h;
-    h.Identify();
-    h.SetText(IDC_HZ_PER_MPH, "500");
-    TypeWhileLinked(h, IDC_CYLINDERS, "");
-    EXPECT_TRUE(h.messages.empty());
-    h.serial.ClearWritten();
-    QTest::mouseClick(h.dlg->GetDlgItem(IDC_PROCEED), Qt::LeftButton);
-    ASSERT_EQ(h.messages.size(), 1u);
-    EXPECT_EQ(h.messages[0].text, "Please enter a number between 0.25 and 99.9999.");
-    EXPECT_EQ(h.serial.WrittenText(), "");
+    h.dlg->show();
+    QApplication::setActiveWindow(h.dlg.get());
+    Clear(h, IDC_PORT);
+    QTest::keyClicks(h.dlg->GetDlgItem(IDC_PORT), "COM");
+    EXPECT_EQ(h.Text(IDC_PORT), "COM");
 }
 
 TEST(MainDialog, WindowMenuEndsWithTheAboutItem) {
@@ -292,6 +318,9 @@ TEST(MainDialog, AboutBoxShowsASnapshotOfAValidDeviceOnly) {
             h.Identify(c.firmware, c.idLine);
         }
         EXPECT_TRUE(WithAbout(h, kIdmAboutBox | 0x3, [&](CAboutDlg& about) {
+            for (int id : {IDC_ABOUT_PRODUCT_ID, IDC_ABOUT_SERIAL_NO, IDC_ABOUT_FIRMWARE}) {
+                EXPECT_TRUE(about.GetDlgItem(id)->focusPolicy() & Qt::TabFocus) << id;
+            }
             EXPECT_EQ(AboutText(about, IDC_ABOUT_PRODUCT_ID), c.productId);
             EXPECT_EQ(AboutText(about, IDC_ABOUT_FIRMWARE), c.firmwareShown);
             EXPECT_EQ(AboutText(about, IDC_ABOUT_SERIAL_NO), c.serialNo);
