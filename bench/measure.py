@@ -4,7 +4,7 @@ memory while linked and polling, and CPU, tick spacing and memory under a satura
 stream (zk4-sim --flood). Standard library only; Linux /proc. Started by bench/measure.sh,
 which builds, provides a display and cleans up after a crash of this script.
 
-Time base: zk4-sim logs "<microseconds since its start> <hex byte>" per received byte, from
+Time base: zk4-sim logs "<milliseconds.micro> H>D <escaped bytes>" per chunk it receives, from
 the steady clock (CLOCK_MONOTONIC), and this script reads CLOCK_MONOTONIC too. Where the
 simulator's start lies on that clock is found by writing one line feed to the pty at a known
 time and seeing when the log shows it: the start lies between (write time - logged time) and
@@ -88,18 +88,26 @@ def io_counters(pid):
 
 # --- the simulator's byte log ---------------------------------------------------------------
 
-LOG_LINE = re.compile(r"^(\d+) ([0-9A-F]{2})$")
+LOG_LINE = re.compile(r"^(\d+)\.(\d{3}) H>D (.*)$")
+LOG_BYTE = re.compile(r"\\x([0-9A-Fa-f]{2})|\\(.)|(.)")
+LOG_ESCAPES = {"\\": 0x5C, "r": 0x0D, "n": 0x0A, "t": 0x09}
 
 
 def read_log(path):
-    """[(microseconds, byte)]; a line the simulator is still writing is left out."""
+    """[(microseconds, byte)] of what the host sent; a line still being written is left out."""
     entries = []
     try:
-        with open(path) as f:
+        with open(path, encoding="latin-1") as f:
             for line in f:
                 m = LOG_LINE.match(line.rstrip("\n")) if line.endswith("\n") else None
-                if m:
-                    entries.append((int(m.group(1)), int(m.group(2), 16)))
+                if not m:
+                    continue
+                us = int(m.group(1)) * 1000 + int(m.group(2))
+                for hex_byte, escape, plain in LOG_BYTE.findall(m.group(3)):
+                    if hex_byte:
+                        entries.append((us, int(hex_byte, 16)))
+                    else:
+                        entries.append((us, LOG_ESCAPES[escape] if escape else ord(plain)))
     except FileNotFoundError:
         pass
     return entries

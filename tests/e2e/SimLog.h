@@ -1,11 +1,15 @@
-// Reads the byte log zk4-sim writes with --log: one line per received byte,
-// "<microseconds since start> <byte as two hex digits>".
+// Reads the wire trace zk4-sim writes with --log (protocol/WireTrace.h) back into the commands
+// the host sent, each with the arrival times of its bytes. A line still being written is left
+// out.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include "protocol/WireTrace.h"
 
 namespace zk4::test {
 
@@ -18,25 +22,25 @@ struct LoggedCommand {
 
 inline std::vector<LoggedCommand> ReadSimLog(const std::string& path) {
     std::vector<LoggedCommand> commands;
-    std::ifstream in(path);
-    std::int64_t us = 0;
-    std::string hex;
+    std::ifstream in(path, std::ios::binary);
+    std::string text;
     LoggedCommand current;
-    std::int64_t previousUs = -1;
-    while (in >> us >> hex) {
-        const char byte = static_cast<char>(std::stoi(hex, nullptr, 16));
-        if (current.text.empty()) {
-            current.firstUs = us;
-            current.minGapUs = INT64_MAX;
-        } else {
-            current.minGapUs = std::min(current.minGapUs, us - previousUs);
+    while (std::getline(in, text) && !in.eof()) {
+        const auto line = ParseTraceLine(text);
+        if (!line || line->kind != TraceKind::HostToDevice) {
+            continue;
         }
-        current.text.push_back(byte);
-        current.lastUs = us;
-        previousUs = us;
-        if (byte == '\n') {
-            commands.push_back(current);
-            current = {};
+        for (const char byte : line->bytes) {
+            if (current.text.empty()) {
+                current = {{}, line->us, line->us, INT64_MAX};
+            } else {
+                current.minGapUs = std::min(current.minGapUs, line->us - current.lastUs);
+            }
+            current.text.push_back(byte);
+            current.lastUs = line->us;
+            if (byte == '\n') {
+                commands.push_back(std::exchange(current, {}));
+            }
         }
     }
     return commands;

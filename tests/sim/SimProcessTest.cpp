@@ -1,4 +1,4 @@
-// The built zk4-sim as a program: its pty opened through the link, reconnection, the byte log,
+// The built zk4-sim as a program: its pty opened through the link, reconnection, the wire log,
 // signals, hang-up, silence, flooding and option errors.
 #include <fcntl.h>
 #include <poll.h>
@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "protocol/WireTrace.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -31,6 +32,10 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 using zk4::test::TempDir;
+
+std::int64_t SteadyUs(Clock::time_point at) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(at.time_since_epoch()).count();
+}
 
 bool WaitFor(const std::function<bool()>& condition, Clock::duration limit) {
     const auto deadline = Clock::now() + limit;
@@ -160,27 +165,32 @@ TEST(SimProcess, LinkedPortAnswersAcrossReconnectionsAndLogsEveryByte) {
         {"AT CN=9\r\n", ""},
         {"AT RALL\r\n", "AT DV=13.8\r\nAT RPM=650\r\nAT MPH=0\r\nAT CN=9\r\nAT HZVSMPH=1.7881\r\n"},
     };
-    std::string sent;
+    std::string sent, answers;
+    const auto startedAt = Clock::now();
     for (int session = 0; session < 3; ++session) {
         const int fd = OpenRaw(link);
         ASSERT_GE(fd, 0) << session;
         for (const auto& [command, answer] : exchanges) {
             EXPECT_EQ(Ask(fd, command, answer.size()), answer) << session << " " << command;
             sent += command;
+            answers += answer;
         }
         close(fd);
     }
 
-    // "<microseconds> <hex byte>" per byte, in order, never going back in time.
+    // Both directions in order, timed on the steady clock the tool's trace uses too.
     std::istringstream log(zk4::test::ReadFile(tmp / "log"));
-    std::string logged;
-    long long us = 0, last = -1;
-    unsigned byte = 0;
-    while (log >> std::dec >> us >> std::hex >> byte) {
-        EXPECT_LE(std::exchange(last, us), us) << logged.size();
-        logged += static_cast<char>(byte);
+    std::string line, logged, answered;
+    std::int64_t last = SteadyUs(startedAt);
+    while (std::getline(log, line)) {
+        const auto parsed = zk4::ParseTraceLine(line);
+        ASSERT_TRUE(parsed) << line;
+        EXPECT_LE(std::exchange(last, parsed->us), parsed->us) << line;
+        (parsed->kind == zk4::TraceKind::HostToDevice ? logged : answered) += parsed->bytes;
     }
+    EXPECT_LE(last, SteadyUs(Clock::now()));
     EXPECT_EQ(logged, sent);
+    EXPECT_EQ(answered, answers);
 
     kill(sim.pid, SIGTERM);
     EXPECT_EQ(sim.WaitExit(), 0);

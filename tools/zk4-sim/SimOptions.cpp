@@ -208,9 +208,9 @@ constexpr std::array<OptionInfo, 21> kOptions = {
              return {};
          }},
         {"--log", "FILE",
-         "write one line per received byte to FILE (emptied at start): \"<microseconds since "
-         "start> <byte as two hex digits>\", e.g. \"1520 41\"; bytes read together share "
-         "a timestamp, timestamps never decrease",
+         "write the wire trace to FILE (emptied at start), one line per read and per write, "
+         "in the form of the tool's --trace: \"<steady-clock ms> H>D|D>H <bytes>\", e.g. "
+         "\"8523417.042 H>D AT RALL\\r\\n\"",
          [](SimOptions& o, std::string_view v) -> std::string {
              if (v.empty()) {
                  return "an empty file name";

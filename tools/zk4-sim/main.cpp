@@ -32,6 +32,7 @@
 
 #include "SimDevice.h"
 #include "SimOptions.h"
+#include "protocol/WireTrace.h"
 
 namespace {
 
@@ -147,21 +148,23 @@ void RemoveLink(const std::string& linkPath, const std::string& target) {
     }
 }
 
-// "<microseconds since start> <hex byte>" per received byte, flushed per chunk so that a
-// reader sees every byte the device has acted on.
-class ByteLog {
+// The wire trace (protocol/WireTrace.h): one line per read and per write, timed on the steady
+// clock like the tool's --trace, flushed at once so that a reader sees every byte the device
+// has acted on.
+class WireLog {
   public:
     bool Open(const std::string& path) {
         m_file.reset(std::fopen(path.c_str(), "w"));
         return m_file != nullptr;
     }
-    void Write(long long us, std::span<const std::uint8_t> bytes) {
-        if (!m_file) {
+    void Write(Clock::time_point at, zk4::TraceKind kind, std::string_view bytes) {
+        if (!m_file || bytes.empty()) {
             return;
         }
-        for (std::uint8_t byte : bytes) {
-            std::fprintf(m_file.get(), "%lld %02X\n", us, static_cast<unsigned>(byte));
-        }
+        const auto us = std::chrono::duration_cast<microseconds>(at.time_since_epoch()).count();
+        m_line.clear();
+        zk4::AppendTraceLine(m_line, static_cast<std::int64_t>(us), kind, bytes);
+        std::fwrite(m_line.data(), 1, m_line.size(), m_file.get());
         std::fflush(m_file.get());
     }
 
@@ -170,20 +173,24 @@ class ByteLog {
         void operator()(std::FILE* f) const { std::fclose(f); }
     };
     std::unique_ptr<std::FILE, Closer> m_file;
+    std::string m_line;
 };
 
-// A full pty buffer means nobody is reading: the rest is dropped, as a UART would.
-void WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = write(fd, bytes.data(), bytes.size());
+// A full pty buffer means nobody is reading: the rest is dropped, as a UART would. Returns
+// what went out.
+std::string_view WriteAll(int fd, std::string_view bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + sent, bytes.size() - sent);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
-            return;
+            break;
         }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
+        sent += static_cast<std::size_t>(n);
     }
+    return bytes.substr(0, sent);
 }
 
 // A saturated line: random bytes at exactly the line's rate. What is due follows from the
@@ -242,7 +249,7 @@ bool InstallSignalHandlers() {
 }
 
 int Run(const zk4sim::SimOptions& options) {
-    ByteLog log;
+    WireLog log;
     if (!options.logPath.empty() && !log.Open(options.logPath)) {
         return Fail(ErrnoText("cannot write the log " + options.logPath));
     }
@@ -311,10 +318,15 @@ int Run(const zk4sim::SimOptions& options) {
                 const auto received = Clock::now();
                 const auto bytes =
                     std::span<const std::uint8_t>(buffer, static_cast<std::size_t>(n));
-                const auto us = std::chrono::duration_cast<microseconds>(received - start).count();
-                log.Write(static_cast<long long>(us), bytes);
+                log.Write(received, zk4::TraceKind::HostToDevice,
+                          std::string_view(reinterpret_cast<const char*>(buffer),
+                                           static_cast<std::size_t>(n)));
                 if (received < silentFrom && !options.flood) {
-                    WriteAll(master.Get(), device.Receive(bytes, static_cast<double>(us) / 1e6));
+                    const auto us =
+                        std::chrono::duration_cast<microseconds>(received - start).count();
+                    const std::string answer = device.Receive(bytes, static_cast<double>(us) / 1e6);
+                    const std::string_view sent = WriteAll(master.Get(), answer);
+                    log.Write(Clock::now(), zk4::TraceKind::DeviceToHost, sent);
                 }
             } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
                 masterIdleUntil = Clock::now() + kIdleRecheck;  // EIO: the host closed the port
@@ -324,7 +336,9 @@ int Run(const zk4sim::SimOptions& options) {
         }
         if (options.flood) {
             if (const Clock::time_point at = Clock::now(); at >= flood.NextAt()) {
-                WriteAll(master.Get(), flood.Take(at));
+                const std::string burst = flood.Take(at);
+                log.Write(Clock::now(), zk4::TraceKind::DeviceToHost,
+                          WriteAll(master.Get(), burst));
             }
         }
     }
