@@ -1,10 +1,16 @@
 // ZK4 Toolset: start-up. One modal dialog runs until the user ends it; then the process ends.
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
+#include <QTimer>
+#include <memory>
 
 #include "app/Version.h"
 #include "serial/Clock.h"
 #include "serial/QtSerialPort.h"
+#include "serial/TracingSerialPort.h"
 #include "ui/MessageBox.h"
 #include "ui/ToolsetDlg.h"
 
@@ -23,8 +29,9 @@ void OnTerminate(int) {
     (void)!::write(g_signalPipe[1], &byte, 1);
 }
 
-// SIGTERM, SIGINT and SIGHUP end the dialog like its close box, so the port and its lock
-// file are released as on any other ending.
+// SIGTERM, SIGINT and SIGHUP end the tool like its close box, so the port, its lock file and
+// the trace are released as on any other ending, even while a message box or the About box
+// runs its own loop: those boxes are closed first, then the dialog.
 void EndOnTerminationSignals(QDialog& dialog) {
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0) {
         return;
@@ -33,6 +40,12 @@ void EndOnTerminationSignals(QDialog& dialog) {
     QObject::connect(notifier, &QSocketNotifier::activated, &dialog, [&dialog] {
         char byte = 0;
         (void)!::read(g_signalPipe[0], &byte, 1);
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QDialog*>(window);
+            if (box != nullptr && box != &dialog && box->isVisible()) {
+                box->reject();
+            }
+        }
         dialog.reject();
     });
     struct sigaction action {};
@@ -49,22 +62,58 @@ void EndOnTerminationSignals(QDialog& dialog) {
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    // The application name stays the executable's name without extension ("ZK4"): it is the
-    // title of every message box.
+    // Every message box is titled with the executable's file name without its extension, as
+    // the file is called, not as it was started (through a link, say).
+    const QString executable = QCoreApplication::applicationFilePath();
+    QCoreApplication::setApplicationName(QFileInfo(executable).completeBaseName());
     QCoreApplication::setApplicationVersion(QStringLiteral(ZK4_VERSION_DOTTED));
 
-    const QString executable = QCoreApplication::applicationFilePath();
-    zk4::QtSerialPort serial(
-        QFile::encodeName(QFileInfo(executable).absolutePath() + QStringLiteral("/ports"))
-            .toStdString());
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Finds a ZK4 vehicle-bus interface on a serial port, identifies it, shows its live "
+        "values and changes its settings."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption traceOption(
+        QStringLiteral("trace"),
+        QStringLiteral("Write every byte sent and received, with its time, to <file>."),
+        QStringLiteral("file"));
+    parser.addOption(traceOption);
+    parser.process(app);
+
+    // An installed copy keeps its settings and port links in the user's configuration folder.
+    const QString configDir =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+        QStringLiteral("/ZK4");
+    zk4::QtSerialPort serial(zk4::PortsFolders(executable, configDir));
+    zk4::SerialPort* port = &serial;
+    std::unique_ptr<zk4::TracingSerialPort> trace;
+    QString traceError;
+    if (parser.isSet(traceOption)) {
+        auto opened = zk4::TracingSerialPort::OpenTrace(
+            serial, QFile::encodeName(parser.value(traceOption)).toStdString());
+        trace = std::move(opened.port);
+        if (trace) {
+            port = trace.get();
+        } else {
+            traceError = QString::fromLocal8Bit(opened.error.c_str()) +
+                         QStringLiteral("\nThe tool runs without a trace.");
+        }
+    }
+
     zk4::SteadyClock clock;
     // The receive window lives as long as the process.
     static zk4::RxWindow rxWindow;
 
-    CToolsetDlg dialog({serial, clock, zk4::ShowMessageBox, executable, rxWindow});
+    CToolsetDlg dialog({*port, clock, zk4::ShowMessageBox, executable, configDir, rxWindow});
 #if defined(Q_OS_UNIX)
     EndOnTerminationSignals(dialog);
 #endif
+    if (!traceError.isEmpty()) {
+        QTimer::singleShot(0, &dialog, [&dialog, traceError] {
+            zk4::ShowMessageBox(&dialog, traceError, zk4::MessageIcon::Exclamation);
+        });
+    }
     dialog.DoModal();
     return 0;
 }

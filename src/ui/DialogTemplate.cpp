@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "serial/PortNames.h"
 #include "ui/AppIcon.h"
 
 namespace zk4 {
@@ -22,10 +23,17 @@ std::vector<std::string_view> NumberList(const char* const* items, int n) {
 }
 
 const char* const kCylinders[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"};
-const char* const kPorts[] = {
-    "COM1",  "COM2",  "COM3",  "COM4",  "COM5",  "COM6",  "COM7",  "COM8",  "COM9",  "COM10",
-    "COM11", "COM12", "COM13", "COM14", "COM15", "COM16", "COM17", "COM18", "COM19", "COM20",
-    "COM21", "COM22", "COM23", "COM24", "COM25", "COM26", "COM27", "COM28", "COM29", "COM30"};
+// "COM1" .. "COM30": the settings file and the name-to-number rule depend on these texts.
+const std::vector<std::string>& PortNames() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> out;
+        for (int n = 1; n <= 30; ++n) {
+            out.push_back(ComName(n));
+        }
+        return out;
+    }();
+    return names;
+}
 
 using K = ControlKind;
 
@@ -75,7 +83,7 @@ const DialogTemplate& MainDialogTemplate() {
             {IDC_CYLINDERS_REPORTED, K::ReadOnlyBox, "", {17, 159, 87, 14}},
             {IDC_NONE, K::CentredGroupBox, "Hz Vs. MPH (Hz/MPH)", {247, 148, 93, 27}},
             {IDC_HZ_PER_MPH_REPORTED, K::ReadOnlyBox, "", {250, 159, 87, 14}},
-            {IDC_PORT, K::DropDownCombo, "", {32, 17, 75, 42}, true, NumberList(kPorts, 30)},
+            {IDC_PORT, K::DropDownCombo, "", {32, 17, 75, 42}, true, {PortNames().begin(), PortNames().end()}},
             {IDC_PROCEED, K::PushButton, "Proceed to &Change", {250, 89, 83, 14}, false},
             {IDC_FACTORY_DEFAULT, K::PushButton, "&Factory Default", {250, 72, 83, 14}, false},
             {IDC_COMM, K::Hidden, "", {117, 150, 25, 23}},
@@ -110,6 +118,13 @@ const DialogTemplate& AboutDialogTemplate() {
         },
     };
     return t;
+}
+
+void DropDownComboBox::showPopup() {
+    if (onShowList) {
+        onShowList();
+    }
+    QComboBox::showPopup();
 }
 
 DialogUnits::DialogUnits(const QFont& font) {
@@ -188,7 +203,7 @@ QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTempla
                 break;
             }
             case K::DropDownCombo: {
-                auto* c = new QComboBox(&dialog);
+                auto* c = new DropDownComboBox(&dialog);
                 c->setEditable(true);
                 c->setInsertPolicy(QComboBox::NoInsert);
                 // What is typed stays as typed: no inline completion from the list.

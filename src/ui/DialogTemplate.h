@@ -11,6 +11,9 @@
 #include <string_view>
 #include <vector>
 
+#include <QComboBox>
+#include <functional>
+
 class QDialog;
 class QWidget;
 
@@ -94,6 +97,14 @@ class DialogUnits {
   private:
     int m_avgWidth;
     int m_height;
+};
+
+// The template's drop-down combo box; `onShowList` runs each time its list is about to open.
+class DropDownComboBox : public QComboBox {
+  public:
+    using QComboBox::QComboBox;
+    std::function<void()> onShowList;
+    void showPopup() override;
 };
 
 // Creates the template's controls on `dialog` (caption, font, size included) and returns

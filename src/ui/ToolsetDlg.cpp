@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
@@ -10,6 +11,7 @@
 #include <QShortcut>
 
 #include "protocol/HostCommands.h"
+#include "serial/PortInfo.h"
 #include "ui/AboutDlg.h"
 #include "ui/AppIcon.h"
 #include "ui/DataExchangeRules.h"
@@ -45,7 +47,27 @@ CToolsetDlg::CToolsetDlg(DialogPlatform platform, QWidget* parent)
             [this] { OnFactoryDefault(); });
     connect(button(IDC_PROCEED), &QPushButton::clicked, this, [this] { OnProceedToChange(); });
 
+    static_cast<DropDownComboBox*>(GetDlgItem(IDC_PORT))->onShowList = [this] { DescribePorts(); };
     BuildWindowMenu();
+}
+
+std::vector<std::string> PortsFolders(const QString& executablePath, const QString& configDir) {
+    return {QFile::encodeName(QFileInfo(executablePath).absolutePath() + "/ports").toStdString(),
+            QFile::encodeName(configDir + "/ports").toStdString()};
+}
+
+void CToolsetDlg::DescribePorts() {
+    // Refreshed each time the list opens, from what the system already knows: nothing is opened.
+    auto* combo = static_cast<QComboBox*>(GetDlgItem(IDC_PORT));
+    const std::vector<PortDescription> ports =
+        DescribeComPorts(PortsFolders(m_platform.executablePath, m_platform.configDir));
+    for (int i = 0; i < combo->count() && i < static_cast<int>(ports.size()); ++i) {
+        const PortDescription& port = ports[static_cast<std::size_t>(i)];
+        combo->setItemData(i, QString::fromStdString(PortToolTip(port)), Qt::ToolTipRole);
+        QFont font = combo->font();
+        font.setBold(port.present);
+        combo->setItemData(i, font, Qt::FontRole);
+    }
 }
 
 CToolsetDlg::~CToolsetDlg() {

@@ -34,8 +34,12 @@ struct DialogPlatform {
     Clock& clock;
     MessageBoxFn messageBox;
     QString executablePath;
+    QString configDir;   // the user's configuration folder for this tool ($XDG_CONFIG_HOME/ZK4)
     RxWindow& rxWindow;  // one per process: it outlives reconnections
 };
+
+// Where COMn links are looked for: beside the executable, then in the configuration folder.
+std::vector<std::string> PortsFolders(const QString& executablePath, const QString& configDir);
 
 inline constexpr int kTimerId = 3;
 inline constexpr int kTimerPeriodMs = 1000;
@@ -103,6 +107,7 @@ class CToolsetDlg : public QDialog, private LinkView {
     void SavePort(const std::string& port) override;
 
     void LoadFactorySettings();
+    void DescribePorts();
     void Tell(const QString& text, MessageIcon icon = MessageIcon::Exclamation);
     void ReportSettingsWriteError(const std::string& error);
     void EnableDlgItem(int id, bool enable);

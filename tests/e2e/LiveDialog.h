@@ -42,7 +42,8 @@ class LiveDialog {
                                    onMessage(messages.back());
                                }
                            },
-                           QString::fromStdString(ExePath()), window});
+                           QString::fromStdString(ExePath()),
+                           QString::fromStdString(dir / "config"), window});
     }
 
     std::string ExePath() const { return dir / "ZK4"; }

@@ -61,7 +61,8 @@ class DialogHarness {
                                    onMessage(messages.back());
                                }
                            },
-                           QString::fromStdString(dir / "ZK4"), window});
+                           QString::fromStdString(dir / "ZK4"),
+                           QString::fromStdString(dir / "config"), window});
         if (init) {
             dlg->OnInitDialog();
         }
