@@ -36,29 +36,29 @@ TEST(DeviceForPort, FirstFolderWithALinkWinsElseTheFixedTable) {
     test::WriteFile(real, "x");
     test::WriteFile(ports / "COM22", "x");  // a plain file stands for itself
     fs::create_symlink(real, root / "by-id-link");
-    fs::create_symlink("../ttyReal", ports / "COM4");         // relative to its folder
-    fs::create_symlink(root / "by-id-link", ports / "COM5");  // a link to a link
-    fs::create_symlink("/nonexistent-zk4/by-id/usb-adapter", ports / "COM12");  // unplugged
-    fs::create_symlink("gone/ttyUSB7", ports / "COM13");  // dangling, relative
+    fs::create_symlink("../ttyReal", ports / "COM4");                     // relative to its folder
+    fs::create_symlink(root / "by-id-link", ports / "COM5");              // a link to a link
+    fs::create_symlink("/nonexistent-zk4/usb-adapter", ports / "COM12");  // unplugged
+    fs::create_symlink("gone/ttyUSB7", ports / "COM13");                  // dangling, relative
     fs::create_symlink("g", user / "COM14");
     fs::create_symlink("/dev/null", user / "COM4");  // hidden by ports/COM4
     fs::create_symlink("../ttyReal", user / "COM6");
 
-    const std::vector<std::pair<int, std::string>> cases = {
-        {4, real},
-        {5, real},
-        {6, real},
-        {12, "/nonexistent-zk4/by-id/usb-adapter"},
-        {13, ports / "gone" / "ttyUSB7"},
-        {14, user / "g"},
-        {22, ports / "COM22"},
-        {1, "/dev/ttyUSB0"},
-        {10, "/dev/ttyUSB9"},
-        {11, "/dev/ttyACM0"},
-        {20, "/dev/ttyACM9"},
-        {21, "/dev/ttyS0"},
-        {30, "/dev/ttyS9"},
-        {31, "/dev/ttyUSB0"}};
+    const std::string p = ports.string() + "/", u = user.string() + "/";
+    const std::vector<std::pair<int, std::string>> cases = {{4, real},
+                                                            {5, real},
+                                                            {6, real},
+                                                            {12, "/nonexistent-zk4/usb-adapter"},
+                                                            {13, p + "gone/ttyUSB7"},
+                                                            {14, u + "g"},
+                                                            {22, p + "COM22"},
+                                                            {1, "/dev/ttyUSB0"},
+                                                            {10, "/dev/ttyUSB9"},
+                                                            {11, "/dev/ttyACM0"},
+                                                            {20, "/dev/ttyACM9"},
+                                                            {21, "/dev/ttyS0"},
+                                                            {30, "/dev/ttyS9"},
+                                                            {31, "/dev/ttyUSB0"}};
     for (const auto& [number, device] : cases) {
         EXPECT_EQ(DeviceForPort(number, {ports.string(), user.string()}), device)
             << ComName(number);

@@ -215,10 +215,8 @@ TEST_P(HangUpTest, IsReportedOnceAndDoesNotSpin) {
                                              PortFailure::Disconnected, "COM1", m_device)));
     port.Close();
     EXPECT_FALSE(port.IsOpen());
-    EXPECT_THAT([&] { port.Write(kA); },
-                ThrowsMessage<SerialError>(StartsWith("Cannot write to COM1:")));
-    EXPECT_THAT([&] { port.ReadAll(); },
-                ThrowsMessage<SerialError>(StartsWith("Cannot read from COM1:")));
+    EXPECT_THROW(port.Write(kA), SerialError);
+    EXPECT_THROW(port.ReadAll(), SerialError);
 }
 
 INSTANTIATE_TEST_SUITE_P(PtyPort, HangUpTest, testing::Bool(), [](const auto& row) {
