@@ -16,10 +16,6 @@ namespace {
 
 constexpr int kLastPort = 30;
 
-std::string ComName(int number) {
-    return "COM" + std::to_string(number);
-}
-
 #if !defined(_WIN32)
 
 // The port's device when no link names one: ten numbers per kind of adapter.
@@ -61,6 +57,10 @@ std::string LinkText(const std::string& link, const std::string& portsDir) {
 
 }  // namespace
 
+std::string ComName(int number) {
+    return "COM" + std::to_string(number);
+}
+
 int PortNumberFromName(std::string_view name) {
     for (int number = 1; number <= kLastPort; ++number) {
         if (name == ComName(number)) {
@@ -70,17 +70,20 @@ int PortNumberFromName(std::string_view name) {
     return 1;
 }
 
-std::string DeviceForPort(int number, const std::string& portsDir) {
+std::string DeviceForPort(int number, const std::vector<std::string>& portsDirs) {
     if (number < 1 || number > kLastPort) {
         number = 1;
     }
 #if defined(_WIN32)
-    (void)portsDir;
+    (void)portsDirs;
     return ComName(number);
 #else
-    const std::string link = portsDir + "/" + ComName(number);
-    struct stat info {};
-    if (!portsDir.empty() && ::lstat(link.c_str(), &info) == 0) {
+    for (const std::string& portsDir : portsDirs) {
+        const std::string link = portsDir + "/" + ComName(number);
+        struct stat info {};
+        if (portsDir.empty() || ::lstat(link.c_str(), &info) != 0) {
+            continue;
+        }
         // A link (or a device node or file placed there) names the device; resolve it all the
         // way, so the lock and the messages use the same name as every other program.
         const std::string canonical = CanonicalPath(link);

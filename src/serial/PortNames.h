@@ -3,16 +3,21 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zk4 {
+
+// "COM" followed by the number: the name the port list shows and every message uses.
+std::string ComName(int number);
 
 // "COM1".."COM30", compared exactly, give 1..30; any other text gives 1.
 int PortNumberFromName(std::string_view name);
 
-// The device tried for a port number. On Windows the name itself ("COM5"). Elsewhere a link
-// `<portsDir>/COMn` wins and is resolved to its canonical target; without one,
-// COM1-10 -> /dev/ttyUSB0-9, COM11-20 -> /dev/ttyACM0-9, COM21-30 -> /dev/ttyS0-9.
-// A dangling link resolves to the path it names, so the open reports that device as missing.
-std::string DeviceForPort(int number, const std::string& portsDir);
+// The device tried for a port number (out of 1..30 counts as 1). On Windows the name itself
+// ("COM5"). Elsewhere the first folder of `portsDirs` holding a link `COMn` wins, and the link
+// is resolved to its canonical target; without one, COM1-10 -> /dev/ttyUSB0-9,
+// COM11-20 -> /dev/ttyACM0-9, COM21-30 -> /dev/ttyS0-9. A dangling link resolves to the path
+// it names, so the open reports that device as missing.
+std::string DeviceForPort(int number, const std::vector<std::string>& portsDirs);
 
 }  // namespace zk4

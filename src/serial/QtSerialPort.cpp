@@ -7,22 +7,14 @@
 #include <QMetaObject>
 #include <QString>
 #include <QtGlobal>
-#include <array>
-#include <cerrno>
-#include <cstring>
 #include <exception>
 #include <utility>
 
 #include "serial/LineSettings.h"
+#include "serial/PortFailures.h"
 #include "serial/PortNames.h"
-
 #if !defined(_WIN32)
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "serial/PosixTty.h"
 #endif
 
 namespace zk4 {
@@ -36,9 +28,13 @@ constexpr int kWriteTimeoutMs = 1000;
 // is treated as gone anyway, so an unusual driver cannot make the event loop spin.
 constexpr int kSpuriousErrorLimit = 1000;
 
-std::string PortLabel(int number) {
-    return "COM" + std::to_string(number);
-}
+// IsOpen() is true in every state but Closed.
+enum class PortLife : std::uint8_t {
+    Closed,
+    JustOpened,  // nothing read since the open: the first read also empties the driver
+    Open,
+    Gone,  // the device went away while open; the QSerialPort is (being) closed
+};
 
 QSerialPort::Parity ToQt(Parity parity) {
     switch (parity) {
@@ -68,91 +64,6 @@ QSerialPort::StopBits ToQt(StopBits stopBits) {
     return QSerialPort::OneStop;
 }
 
-#if !defined(_WIN32)
-
-// True when the line is gone: the other end of a pseudo-terminal closed, or the tty was hung
-// up (a USB adapter pulled out). A healthy tty never reports POLLHUP or POLLERR.
-bool LineHungUp(int fd) {
-    if (fd < 0) {
-        return false;
-    }
-    pollfd entry{fd, POLLIN, 0};
-    if (::poll(&entry, 1, 0) < 0) {
-        return false;
-    }
-    return (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-}
-
-// Everything the driver still holds for us. The tty runs with VMIN = VTIME = 0, so an empty
-// queue reads as 0 bytes; a hung-up line reads as 0 or fails, which also ends the loop.
-void DrainKernel(int fd, std::vector<std::uint8_t>& out) {
-    if (fd < 0) {
-        return;
-    }
-    std::array<std::uint8_t, 4096> chunk{};
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk.data(), chunk.size());
-        if (n > 0) {
-            out.insert(out.end(), chunk.begin(), chunk.begin() + n);
-        } else if (n < 0 && errno == EINTR) {
-            continue;
-        } else {
-            return;
-        }
-    }
-}
-
-// The folders where serial programs keep UUCP-style lock files "LCK..<device>", in the
-// order QSerialPort (Qt 6.4, Linux) searches them.
-constexpr std::array<const char*, 8> kLockDirs = {
-    "/var/lock", "/etc/locks", "/var/spool/locks",  "/var/spool/uucp",
-    "/tmp",      "/var/tmp",   "/var/lock/lockdev", "/run/lock"};
-
-std::string LockFileName(const std::string& device) {
-    std::string name = device.rfind("/dev/", 0) == 0 ? device.substr(5) : device;
-    for (char& c : name) {
-        if (c == '/') {
-            c = '_';
-        }
-    }
-    return "LCK.." + name;
-}
-
-// The process, other than this one, that holds a lock file on the device and is still alive;
-// 0 when there is none. QSerialPort's own check would treat the lock file of a program that
-// writes only its pid (the lockdev format "      1234\n") as stale and take the port over.
-pid_t ForeignLockOwner(const std::string& device) {
-    const std::string name = LockFileName(device);
-    for (const char* dir : kLockDirs) {
-        const std::string path = std::string(dir) + "/" + name;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0) {
-            continue;
-        }
-        std::array<char, 32> text{};
-        const ssize_t n = ::read(fd, text.data(), text.size() - 1);
-        ::close(fd);
-        long pid = 0;
-        int digits = 0;
-        for (ssize_t i = 0; i < n && digits < 10; ++i) {
-            const char c = text[static_cast<std::size_t>(i)];
-            if (c >= '0' && c <= '9') {
-                pid = pid * 10 + (c - '0');
-                ++digits;
-            } else if (digits > 0 || c != ' ') {
-                break;
-            }
-        }
-        if (pid > 0 && pid != ::getpid() &&
-            (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) {
-            return static_cast<pid_t>(pid);
-        }
-    }
-    return 0;
-}
-
-#endif
-
 // Counts the calls of ours that are running, so errors QSerialPort raises inside them are
 // reported by the call's exception instead of a notification.
 class CallScope {
@@ -176,10 +87,8 @@ struct QtSerialPort::Impl {
     int number = 1;
     PortConfig config;
     LineSettings line;
-    bool open = false;          // what IsOpen() reports
-    bool disconnected = false;  // the device went away while open; `port` is (being) closed
+    PortLife life = PortLife::Closed;
     bool receiveQueued = false;
-    bool drainOnRead = false;  // the next read also empties the driver
     int callDepth = 0;
     int spuriousErrors = 0;
     unsigned generation = 0;  // changes at every open and close; stale queued work checks it
@@ -187,34 +96,10 @@ struct QtSerialPort::Impl {
     std::vector<std::uint8_t> pending;  // received bytes taken out of `port`, not yet read
     ReceiveHandler handler;
 
-    std::string Label() const { return PortLabel(number) + " (" + owner.m_devicePath + ")"; }
-
-    SerialError OpenFailure(const std::string& cause) const {
-        return SerialError("Cannot open " + Label() + ": " + cause);
-    }
-    SerialError NotExist() const {
-        return OpenFailure(
-            "the device does not exist. Check that the adapter is plugged in, or "
-            "link ports/" +
-            PortLabel(number) + " to the right device.");
-    }
-    SerialError PermissionDenied() const {
-        return OpenFailure(
-            "permission denied. Add your user to the dialout group (sudo usermod -aG dialout "
-            "$USER), then log out and in again.");
-    }
-    SerialError InUse(long pid = 0) const {
-        const std::string who = pid > 0 ? " (process " + std::to_string(pid) + ")" : "";
-        return OpenFailure("the port is in use by another program" + who + ".");
-    }
-    SerialError Disconnected(const char* action) const {
-        return SerialError("Cannot " + std::string(action) + " " + Label() +
-                           ": the device was disconnected. Check the cable and the adapter, "
-                           "then connect again.");
-    }
-    SerialError NotOpen(const char* action) const {
-        return SerialError("Cannot " + std::string(action) + " " + PortLabel(number) +
-                           ": the port is not open.");
+    SerialError Fail(PortFailure cause, std::string_view detail = {},
+                     std::string_view settings = {}) const {
+        return SerialError(
+            FailureSentence(cause, ComName(number), owner.m_devicePath, detail, settings));
     }
 
     // Hands the line settings to QSerialPort: stored while closed, applied at once while open.
@@ -225,11 +110,15 @@ struct QtSerialPort::Impl {
                port.setFlowControl(QSerialPort::NoFlowControl);
     }
 
-    void CheckBeforeOpen() const;
-    void Lock();
     std::size_t Waiting() const {
         return pending.size() +
                (port.isOpen() ? static_cast<std::size_t>(port.bytesAvailable()) : std::size_t{0});
+    }
+    void TakeBuffered() {
+        if (port.isOpen()) {
+            const QByteArray buffered = port.readAll();
+            pending.insert(pending.end(), buffered.begin(), buffered.end());
+        }
     }
 
     void QueueReceive();
@@ -240,51 +129,6 @@ struct QtSerialPort::Impl {
     void DropDevice();
     void CallHandler(int commEvent);
 };
-
-// Refuses early, with a precise cause, what QSerialPort would only report vaguely: its
-// PermissionError stands for a missing access right, a held lock file and a busy tty alike.
-void QtSerialPort::Impl::CheckBeforeOpen() const {
-#if !defined(_WIN32)
-    const std::string& device = owner.m_devicePath;
-    struct stat info {};
-    if (::stat(device.c_str(), &info) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            throw NotExist();
-        }
-        if (errno == EACCES) {
-            throw PermissionDenied();
-        }
-        return;
-    }
-    if (::faccessat(AT_FDCWD, device.c_str(), R_OK | W_OK, AT_EACCESS) != 0 &&
-        (errno == EACCES || errno == EPERM)) {
-        throw PermissionDenied();
-    }
-    if (const pid_t holder = ForeignLockOwner(device); holder != 0) {
-        throw InUse(holder);
-    }
-#endif
-}
-
-// QSerialPort already holds the lock file and sets TIOCEXCL, but TIOCEXCL does not stop root
-// and lock files are only honoured by programs that look for them; an advisory lock on the
-// device itself also keeps out every program that takes one.
-void QtSerialPort::Impl::Lock() {
-#if !defined(_WIN32)
-    int rc = 0;
-    do {
-        rc = ::flock(port.handle(), LOCK_EX | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        const int error = errno;
-        port.close();
-        if (error == EWOULDBLOCK) {
-            throw InUse();
-        }
-        throw OpenFailure(std::string("cannot lock the device: ") + std::strerror(error) + ".");
-    }
-#endif
-}
 
 // QSerialPort does not emit readyRead again while a slot connected to it is still running,
 // but the handler may open a modal message box whose nested event loop must go on receiving.
@@ -304,7 +148,8 @@ void QtSerialPort::Impl::QueueReceive() {
 void QtSerialPort::Impl::DeliverReceive() {
     receiveQueued = false;
     const auto threshold = static_cast<std::size_t>(config.receiveThreshold);
-    if (!open || !handler || config.receiveThreshold <= 0 || Waiting() < threshold) {
+    if (life == PortLife::Closed || !handler || config.receiveThreshold <= 0 ||
+        Waiting() < threshold) {
         return;
     }
     const unsigned readsBefore = reads;
@@ -312,7 +157,7 @@ void QtSerialPort::Impl::DeliverReceive() {
     // Bytes left after a handler that did read (a limited input length, or arrivals during
     // the handler) get another notification. A handler that read nothing is not asked again
     // until more bytes come, or it would be called in a tight loop.
-    if (open && reads != readsBefore && Waiting() >= threshold) {
+    if (life != PortLife::Closed && reads != readsBefore && Waiting() >= threshold) {
         QueueReceive();
     }
 }
@@ -342,8 +187,15 @@ void QtSerialPort::Impl::CallHandler(int commEvent) {
 // QSerialPort picks its error from a stale errno). It is ignored; after a ResourceError
 // QSerialPort stops reading, so reading is re-armed.
 void QtSerialPort::Impl::OnError(QSerialPort::SerialPortError error) {
-    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !open ||
-        disconnected) {
+    switch (life) {
+        case PortLife::Closed:
+        case PortLife::Gone:
+            return;
+        case PortLife::JustOpened:
+        case PortLife::Open:
+            break;
+    }
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError) {
         return;
     }
     const bool lineError = error == QSerialPort::ReadError || error == QSerialPort::ResourceError ||
@@ -366,12 +218,12 @@ void QtSerialPort::Impl::OnError(QSerialPort::SerialPortError error) {
         }
     }
     if (gone) {
-        disconnected = true;
+        life = PortLife::Gone;
         const unsigned current = generation;
         QMetaObject::invokeMethod(
             &owner,
             [this, current] {
-                if (current == generation && disconnected) {
+                if (current == generation && life == PortLife::Gone) {
                     DropDevice();
                 }
             },
@@ -387,7 +239,7 @@ void QtSerialPort::Impl::QueueErrorNotification() {
     QMetaObject::invokeMethod(
         &owner,
         [this, current] {
-            if (current == generation && open && handler) {
+            if (current == generation && life != PortLife::Closed && handler) {
                 CallHandler(kCommEventError);
             }
         },
@@ -399,12 +251,10 @@ void QtSerialPort::Impl::QueueRearm() {
     QMetaObject::invokeMethod(
         &owner,
         [this, current] {
-            if (current != generation || disconnected || !port.isOpen()) {
+            if (current != generation || life == PortLife::Gone) {
                 return;
             }
-            // Reading from QSerialPort turns its read notifier back on.
-            const QByteArray buffered = port.readAll();
-            pending.insert(pending.end(), buffered.begin(), buffered.end());
+            TakeBuffered();  // reading from QSerialPort turns its read notifier back on
             if (!pending.empty()) {
                 QueueReceive();
             }
@@ -414,11 +264,7 @@ void QtSerialPort::Impl::QueueRearm() {
 
 // Keeps what was received before the line went away, then lets the device go.
 void QtSerialPort::Impl::DropDevice() {
-    if (!port.isOpen()) {
-        return;
-    }
-    const QByteArray buffered = port.readAll();
-    pending.insert(pending.end(), buffered.begin(), buffered.end());
+    TakeBuffered();
 #if !defined(_WIN32)
     DrainKernel(port.handle(), pending);
 #endif
@@ -429,12 +275,15 @@ void QtSerialPort::Impl::DropDevice() {
     }
 }
 
-QtSerialPort::QtSerialPort(std::string portsDir, QObject* parent)
-    : QObject(parent), m_impl(std::make_unique<Impl>(*this)), m_portsDir(std::move(portsDir)) {
+QtSerialPort::QtSerialPort(std::vector<std::string> portsDirs, QObject* parent)
+    : QObject(parent), m_impl(std::make_unique<Impl>(*this)), m_portsDirs(std::move(portsDirs)) {
     connect(&m_impl->port, &QSerialPort::readyRead, this, [this] { m_impl->QueueReceive(); });
     connect(&m_impl->port, &QSerialPort::errorOccurred, this,
             [this](QSerialPort::SerialPortError error) { m_impl->OnError(error); });
 }
+
+QtSerialPort::QtSerialPort(std::string portsDir, QObject* parent)
+    : QtSerialPort(std::vector<std::string>{std::move(portsDir)}, parent) {}
 
 QtSerialPort::~QtSerialPort() {
     Close();
@@ -442,13 +291,12 @@ QtSerialPort::~QtSerialPort() {
 }
 
 bool QtSerialPort::IsOpen() const {
-    return m_impl->open;
+    return m_impl->life != PortLife::Closed;
 }
 
 void QtSerialPort::Close() {
     Impl& d = *m_impl;
-    d.open = false;
-    d.disconnected = false;
+    d.life = PortLife::Closed;
     d.receiveQueued = false;
     d.spuriousErrors = 0;
     d.pending.clear();
@@ -465,11 +313,15 @@ void QtSerialPort::SelectPort(int number) {
 
 void QtSerialPort::Open() {
     Impl& d = *m_impl;
-    if (d.open) {
+    if (d.life != PortLife::Closed) {
         Close();
     }
-    m_devicePath = DeviceForPort(d.number, m_portsDir);
-    d.CheckBeforeOpen();
+    m_devicePath = DeviceForPort(d.number, m_portsDirs);
+#if !defined(_WIN32)
+    if (const auto refusal = CheckBeforeOpen(m_devicePath)) {
+        throw d.Fail(refusal->cause, refusal->detail);
+    }
+#endif
 
     CallScope scope(d.callDepth);
     d.port.setPortName(QString::fromLocal8Bit(m_devicePath.c_str()));
@@ -482,43 +334,39 @@ void QtSerialPort::Open() {
     d.port.setFlowControl(QSerialPort::NoFlowControl);
     if (!d.port.open(QIODevice::ReadWrite)) {
         const QString reason = d.port.errorString();
-        switch (d.port.error()) {
-            case QSerialPort::DeviceNotFoundError:
-                throw d.NotExist();
-            case QSerialPort::PermissionError:
-                // Access rights were checked above, so this is QSerialPort's lock file held by
-                // another program or a tty opened exclusively, unless no lock file could be made.
-                if (!reason.contains(QStringLiteral("creating lock file"))) {
-                    throw d.InUse();
-                }
-                break;
-            default:
-                break;
+        // Access rights were checked above, so a PermissionError is QSerialPort's lock file
+        // held by another program or a tty opened exclusively, unless no lock file could be made.
+        if (d.port.error() == QSerialPort::DeviceNotFoundError) {
+            throw d.Fail(PortFailure::NotExist);
         }
-        throw d.OpenFailure(reason.toStdString() + ".");
+        if (d.port.error() == QSerialPort::PermissionError &&
+            !reason.contains(QStringLiteral("creating lock file"))) {
+            throw d.Fail(PortFailure::InUse);
+        }
+        throw d.Fail(PortFailure::OpenFailed, reason.toStdString());
     }
-    d.Lock();
+#if !defined(_WIN32)
+    if (const auto refusal = LockDevice(d.port.handle())) {
+        d.port.close();
+        throw d.Fail(refusal->cause, refusal->detail);
+    }
+#endif
     if (!d.ApplyLine()) {
         const std::string reason = d.port.errorString().toStdString();
         d.port.close();
-        throw d.OpenFailure("the device does not accept the settings " + d.config.settings + " (" +
-                            reason + ").");
+        throw d.Fail(PortFailure::SettingsRefusedAtOpen, reason, d.config.settings);
     }
     d.pending.clear();
-    d.disconnected = false;
-    d.drainOnRead = true;
     d.spuriousErrors = 0;
     ++d.generation;
-    d.open = true;
+    d.life = PortLife::JustOpened;
 }
 
 void QtSerialPort::Configure(const PortConfig& config) {
     Impl& d = *m_impl;
     const auto line = ParseLineSettings(config.settings);
     if (!line) {
-        throw SerialError("Invalid serial settings \"" + config.settings +
-                          "\": expected baud rate, parity, data bits and stop bits, such as "
-                          "115200,n,8,1.");
+        throw d.Fail(PortFailure::InvalidSettings, {}, config.settings);
     }
     // QSerialPort always passes bytes unchanged, which is what binary mode asks for.
     const LineSettings previous = d.line;
@@ -529,8 +377,7 @@ void QtSerialPort::Configure(const PortConfig& config) {
             const std::string reason = d.port.errorString().toStdString();
             d.line = previous;  // put back what was in force; the failed change is not kept
             d.ApplyLine();
-            throw SerialError("Cannot apply the settings " + config.settings + " to " + d.Label() +
-                              ": the device does not accept them (" + reason + ").");
+            throw d.Fail(PortFailure::SettingsRefused, reason, config.settings);
         }
     }
     d.config = config;
@@ -538,11 +385,14 @@ void QtSerialPort::Configure(const PortConfig& config) {
 
 void QtSerialPort::Write(std::span<const std::uint8_t> bytes) {
     Impl& d = *m_impl;
-    if (!d.open) {
-        throw d.NotOpen("write to");
-    }
-    if (d.disconnected) {
-        throw d.Disconnected("write to");
+    switch (d.life) {
+        case PortLife::Closed:
+            throw d.Fail(PortFailure::NotOpenForWrite);
+        case PortLife::Gone:
+            throw d.Fail(PortFailure::Disconnected);
+        case PortLife::JustOpened:
+        case PortLife::Open:
+            break;
     }
     if (bytes.empty()) {
         return;
@@ -556,7 +406,7 @@ void QtSerialPort::Write(std::span<const std::uint8_t> bytes) {
         // see each byte now, before the pacing pause starts.
         d.port.flush();
         QDeadlineTimer deadline(kWriteTimeoutMs);
-        while (d.port.bytesToWrite() > 0 && !d.disconnected && !deadline.hasExpired()) {
+        while (d.port.bytesToWrite() > 0 && d.life != PortLife::Gone && !deadline.hasExpired()) {
             if (!d.port.waitForBytesWritten(static_cast<int>(deadline.remainingTime())) &&
                 d.port.error() != QSerialPort::TimeoutError &&
                 d.port.error() != QSerialPort::NoError) {
@@ -564,43 +414,45 @@ void QtSerialPort::Write(std::span<const std::uint8_t> bytes) {
             }
         }
     }
-    if (d.disconnected) {
-        throw d.Disconnected("write to");
+    if (d.life == PortLife::Gone) {
+        throw d.Fail(PortFailure::Disconnected);
     }
     if (queued != size || d.port.bytesToWrite() > 0) {
-        const bool stuck = queued == size && d.port.error() == QSerialPort::TimeoutError;
-        const std::string reason = stuck ? "the device does not take the data. Check the "
-                                           "cable, the adapter and the flow control."
-                                         : d.port.errorString().toStdString() + ".";
+        const SerialError failure =
+            queued == size && d.port.error() == QSerialPort::TimeoutError
+                ? d.Fail(PortFailure::WriteStuck)
+                : d.Fail(PortFailure::WriteFailed, d.port.errorString().toStdString());
         // Nothing of this write may go out later, out of turn.
         d.port.clear(QSerialPort::Output);
-        throw SerialError("Cannot write to " + d.Label() + ": " + reason);
+        throw failure;
     }
 }
 
 std::vector<std::uint8_t> QtSerialPort::ReadAll() {
     Impl& d = *m_impl;
-    if (!d.open) {
-        throw d.NotOpen("read from");
+    switch (d.life) {
+        case PortLife::Closed:
+            throw d.Fail(PortFailure::NotOpenForRead);
+        case PortLife::JustOpened:
+            d.TakeBuffered();
+#if !defined(_WIN32)
+            // QSerialPort only fetches from the driver when the event loop runs, so right after
+            // the open the bytes that arrived before it still wait there; the first read takes
+            // them too, or it would not really discard them. Later reads leave the driver to
+            // QSerialPort: reading it behind its back while the event loop has already seen the
+            // line readable makes QSerialPort's own read find nothing and raise a read error.
+            DrainKernel(d.port.handle(), d.pending);
+#endif
+            d.life = PortLife::Open;
+            break;
+        case PortLife::Open:
+        case PortLife::Gone:
+            d.TakeBuffered();
+            break;
     }
     ++d.reads;
     std::vector<std::uint8_t> out;
     out.swap(d.pending);
-    if (d.port.isOpen()) {
-        const QByteArray buffered = d.port.readAll();
-        out.insert(out.end(), buffered.begin(), buffered.end());
-#if !defined(_WIN32)
-        // QSerialPort only fetches from the driver when the event loop runs, so right after
-        // the open the bytes that arrived before it still wait there; the first read takes
-        // them too, or it would not really discard them. Later reads leave the driver to
-        // QSerialPort: reading it behind its back while the event loop has already seen the
-        // line readable makes QSerialPort's own read find nothing and raise a read error.
-        if (d.drainOnRead && !d.disconnected) {
-            DrainKernel(d.port.handle(), out);
-        }
-#endif
-        d.drainOnRead = false;
-    }
     if (d.config.inputLength > 0 && out.size() > static_cast<std::size_t>(d.config.inputLength)) {
         const auto limit = static_cast<std::ptrdiff_t>(d.config.inputLength);
         d.pending.assign(out.begin() + limit, out.end());

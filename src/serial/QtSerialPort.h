@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QSerialPort>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "serial/SerialPort.h"
 
@@ -12,7 +14,9 @@ namespace zk4 {
 class QtSerialPort final : public QObject, public SerialPort {
     Q_OBJECT
   public:
-    // `portsDir` is the folder whose COMn links name the devices (beside the executable).
+    // `portsDirs` are the folders whose COMn links name the devices, searched in order (beside
+    // the executable, then the user's configuration folder).
+    explicit QtSerialPort(std::vector<std::string> portsDirs, QObject* parent = nullptr);
     explicit QtSerialPort(std::string portsDir, QObject* parent = nullptr);
     ~QtSerialPort() override;
 
@@ -31,7 +35,7 @@ class QtSerialPort final : public QObject, public SerialPort {
   private:
     struct Impl;
     std::unique_ptr<Impl> m_impl;
-    std::string m_portsDir;
+    std::vector<std::string> m_portsDirs;
     std::string m_devicePath;
 };
 

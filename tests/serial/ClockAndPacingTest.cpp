@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,78 +11,66 @@
 namespace zk4 {
 namespace {
 
-using test::FakeClock;
-using test::FakeSerialPort;
-
 constexpr std::uint32_t kTop = 0xFFFFFFFFu;
 
 TEST(SteadyClock, CountsMillisecondsOfTheSteadyClock) {
     using namespace std::chrono;
     const auto ms = [] {
-        const auto since = steady_clock::now().time_since_epoch();
-        return static_cast<std::uint32_t>(duration_cast<milliseconds>(since).count());
+        return static_cast<std::uint32_t>(
+            duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
     };
     const std::uint32_t before = ms();
     const std::uint32_t reading = SteadyClock().TimeGetTime();
     EXPECT_LE(reading - before, ms() - before);  // modulo 2^32, within [before, after]
 }
 
+// The counter may move between readings (step) or while the thread naps (napStep), in steps
+// of one or coarser: either way the wait ends at the first reading of start + ms or beyond, or
+// below start (the counter wrapped, also during a nap), at once when start + ms wraps past
+// zero, and naps between every two readings instead of spinning.
 TEST(WaitMilliseconds, EndsAtStartPlusMsOrWhenTheCounterWraps) {
     struct Case {
-        std::uint32_t start, ms;
-        int reads;  // the start reading included
+        std::uint32_t start, ms, step, napStep;
+        std::uint32_t last;  // the reading that ends the wait
+        int reads;           // the start reading included
     };
     const std::vector<Case> cases = {
-        {1000, 15, 16}, {kTop - 15, 15, 16}, {kTop - 14, 15, 2}, {kTop, 5, 2}};
+        {1000, 15, 1, 0, 1015, 16},       {1000, 15, 0, 1, 1015, 17},
+        {1000, 2, 0, 3, 1003, 3},         {1000, 15, 2, 3, 1017, 5},
+        {kTop - 15, 15, 1, 0, kTop, 16},  {kTop - 14, 15, 1, 0, kTop - 13, 2},
+        {kTop - 1, 2, 0, 1, kTop - 1, 2}, {kTop, 5, 1, 0, 0, 2},
+        {kTop - 3, 2, 0, 4, 0, 3}};
     for (const auto& c : cases) {
-        SCOPED_TRACE("start " + std::to_string(c.start) + " ms " + std::to_string(c.ms));
-        FakeClock clock(c.start, 1);
+        SCOPED_TRACE(std::to_string(c.start) + " + " + std::to_string(c.ms));
+        test::FakeClock clock(c.start, c.step, c.napStep);
         WaitMilliseconds(clock, c.ms);
+        EXPECT_EQ(clock.last, c.last);
         EXPECT_EQ(clock.reads, c.reads);
+        EXPECT_EQ(clock.naps, c.reads - 2);
     }
 }
 
+// One byte per write, each followed by the two-step wait, the last one too; a line feed before
+// the end does not end the line; a refused write ends it at once, without a pause.
 TEST(SendPaced, WritesEachByteAloneThenWaitsTwoCounterSteps) {
-    struct Case {
-        std::uint32_t start, step;
-        std::string line;
-        bool open;          // a closed port refuses the first byte
-        std::uint32_t gap;  // counter units from one write to the next (or the end)
-        int shortPause;     // the byte whose pause starts at 2^32 - 2 or 2^32 - 1
-    };
-    const std::vector<Case> cases = {
-        {5000, 1, "AT ID?\r\n", true, 3, -1},
-        {5000, 5, "AT ID?\r\n", true, 10, -1},  // a coarse counter
-        {kTop - 1, 1, "AT ID?\r\n", true, 3, 0},
-        {kTop - 9, 1, "AT ID?\r\n", true, 3, 3},
-        {kTop - 2, 1, "AT ID?\r\n", true, 3, -1},
-        {5000, 1, "AB\nCD\r\n", true, 3, -1},  // a line feed before the end does not end it
-        {5000, 1, "AT CN=4", true, 3, -1},     // nor does its absence at the end
-        {5000, 1, "AT RALL\r\n", false, 3, -1},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("start " + std::to_string(c.start) + " step " + std::to_string(c.step) +
-                     " line " + c.line);
-        FakeClock clock(c.start, c.step);
-        FakeSerialPort port(&clock);
-        port.open = c.open;
-        const auto send = [&] {
-            SendPaced(port, clock, reinterpret_cast<const std::uint8_t*>(c.line.data()),
-                      static_cast<std::uint8_t>(c.line.size()));
-        };
-        if (c.open) {
-            send();
-        } else {
-            EXPECT_THROW(send(), SerialError);
-            EXPECT_EQ(clock.reads, 0);  // no pause after the refused byte
+    for (const bool open : {true, false}) {
+        const std::string line = "AB\nCD\r\n";
+        test::FakeClock clock(5000, 1);
+        test::FakeSerialPort port(&clock);
+        port.open = open;
+        try {
+            SendPaced(port, clock, reinterpret_cast<const std::uint8_t*>(line.data()),
+                      static_cast<std::uint8_t>(line.size()));
+        } catch (const SerialError&) {  // only the closed port refuses, and no pause follows
+            EXPECT_FALSE(open);
+            EXPECT_EQ(clock.reads, 0);
         }
-        const std::size_t sent = c.open ? c.line.size() : 0;
-        EXPECT_EQ(port.WrittenText(), c.line.substr(0, sent));
+        const std::size_t sent = open ? line.size() : 0;
+        EXPECT_EQ(port.WrittenText(), line.substr(0, sent));
         ASSERT_EQ(port.writeCalls, static_cast<int>(sent));  // one byte per write
-        for (std::size_t i = 0; i < sent; ++i) {
-            SCOPED_TRACE("byte " + std::to_string(i));
+        for (std::size_t i = 0; i < sent; ++i) {  // t0, t0 + 1, t0 + 2: three readings each
             const std::uint32_t next = i + 1 < sent ? port.written[i + 1].at : clock.now;
-            EXPECT_EQ(next - port.written[i].at, static_cast<int>(i) == c.shortPause ? 2 : c.gap);
+            EXPECT_EQ(next - port.written[i].at, 3u) << "byte " << i;
         }
     }
 }
