@@ -191,12 +191,10 @@ bool Accessible(const std::string& path, int mode) {
     return ::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0;
 }
 
+// With its trailing '/', so that a file in the root folder gives "/".
 std::string FolderOf(std::string_view path) {
     const std::size_t slash = path.rfind('/');
-    if (slash == std::string_view::npos) {
-        return ".";
-    }
-    return std::string(path.substr(0, slash == 0 ? 1 : slash));
+    return slash == std::string_view::npos ? "." : std::string(path.substr(0, slash + 1));
 }
 
 // mkdir -p. The settings are this user's own, so folders made here are private (0700).

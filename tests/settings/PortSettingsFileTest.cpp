@@ -109,6 +109,8 @@ INSTANTIATE_TEST_SUITE_P(
                  kReadOnly},
         FileCase{"MissingFolder", "<none>", nullptr, "COM1: the folder does not exist", "<none>",
                  kNothing, "gone/ZK4.ini"},
+        FileCase{"FolderIsAFile", "<none>", nullptr, "COM1: the folder does not exist", "<none>",
+                 kNothing, "/dev/null/ZK4.ini"},
         FileCase{"ReadOnlyFile", "COM=12;\r\n", "COM3", "permission denied | COM12", "COM=12;\r\n",
                  kReadOnly},
         FileCase{"FileRemoved", "<none>", "COM3", "the file no longer exists | COM1", "COM=1;\r\n"},
