@@ -113,6 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
                  kNothing, "/dev/null/ZK4.ini"},
         FileCase{"ReadOnlyFile", "COM=12;\r\n", "COM3", "permission denied | COM12", "COM=12;\r\n",
                  kReadOnly},
+        FileCase{"EmptyReadOnlyFile", "", nullptr, "COM1: permission denied", "", kReadOnly},
         FileCase{"FileRemoved", "<none>", "COM3", "the file no longer exists | COM1", "COM=1;\r\n"},
         FileCase{"Folder", "<dir>", nullptr, "COM1: the path is a folder, not a file", "<dir>"},
         FileCase{"NotARegularFile", "", "COM3",
