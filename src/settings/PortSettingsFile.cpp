@@ -1,4 +1,4 @@
-// Port settings file: one "COM=<n>;\r\n" record in ZK4.ini beside the executable.
+// Port settings file shell: where ZK4.ini lives, and its exclusive opens, reads and writes.
 //
 // Every open goes through ExclusiveFile, which takes a non-blocking exclusive flock before
 // the file is read, written or cut, so a second instance of the tool (or anything else that
@@ -25,12 +25,6 @@
 namespace zk4 {
 namespace {
 
-constexpr std::string_view kDefaultRecord = "COM=1;\r\n";
-constexpr std::string_view kDefaultPort = "COM1";
-
-// Real port values are one or two digits. A longer value than this is treated as a damaged
-// line, which keeps the memory used by a hand-edited or corrupted file bounded.
-constexpr std::size_t kMaxPortValue = 4096;
 constexpr std::size_t kReadBlock = 8192;
 
 enum class OpenMode {
@@ -193,106 +187,25 @@ std::string WriteRecord(const std::string& path, OpenMode mode, std::string_view
     return {};
 }
 
-char ToUpperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+bool Accessible(const std::string& path, int mode) {
+    return ::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0;
 }
 
-// Reads the file's lines one byte at a time and keeps only what decides a line: its first
-// byte, whether it starts with "COM", and the value up to the first ';'. Lines of any length
-// cost no more memory than kMaxPortValue.
-class PortLineReader {
-  public:
-    void Feed(std::span<const char> bytes) {
-        for (const char c : bytes) {
-            Put(c);
-        }
-    }
+// With its trailing '/', so that a file in the root folder gives "/".
+std::string FolderOf(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? "." : std::string(path.substr(0, slash + 1));
+}
 
-    // The file has no bytes left: an unfinished last line counts as a line.
-    void EndOfFile() {
-        if (m_state != State::LineStart) {
-            EndLine();
-        }
-    }
-
-    const std::string& Port() const { return m_port; }
-    bool SavePending() const { return m_savePending; }
-
-  private:
-    enum class State {
-        LineStart,
-        Prefix,     // matching "COM"
-        Strip,      // inside the leading run of C, O, M and '='
-        Value,      // collecting the text before the first ';'
-        Malformed,  // a port line without a usable value; the rest is ignored
-        Decided,    // a good port line, or not a port line; the rest is ignored
-    };
-
-    void Put(char c) {
-        const char upper = ToUpperAscii(c);
-        switch (m_state) {
-            case State::LineStart:
-                // Only the first byte marks a comment or blank line, before upper-casing.
-                if (c == ';' || c == '/' || c == '\r' || c == '\n') {
-                    m_state = State::Decided;
-                    break;
-                }
-                m_state = State::Prefix;
-                [[fallthrough]];
-            case State::Prefix:
-                if (upper != "COM"[m_prefixLength]) {
-                    m_state = State::Decided;
-                } else if (++m_prefixLength == 3) {
-                    m_state = State::Strip;
-                }
-                break;
-            case State::Strip:
-                if (upper == 'C' || upper == 'O' || upper == 'M' || upper == '=') {
-                    break;
-                }
-                m_state = State::Value;
-                [[fallthrough]];
-            case State::Value:
-                if (upper == ';') {
-                    m_state = m_value.empty() ? State::Malformed : State::Decided;
-                    m_hasPort = !m_value.empty();
-                } else if (m_value.size() == kMaxPortValue) {
-                    m_state = State::Malformed;
-                } else {
-                    m_value += upper;
-                }
-                break;
-            case State::Malformed:
-            case State::Decided:
-                break;
-        }
-        if (c == '\n') {
-            EndLine();
-        }
-    }
-
-    void EndLine() {
-        if (m_hasPort) {
-            m_port = "COM" + m_value;
-        } else if (m_state == State::Strip || m_state == State::Value ||
-                   m_state == State::Malformed) {
-            // No ';', nothing before it, or a value too long to be a port.
-            m_port = kDefaultPort;
-            m_savePending = true;
-        }
-        m_state = State::LineStart;
-        m_prefixLength = 0;
-        m_hasPort = false;
-        m_value.clear();
-    }
-
-    State m_state = State::LineStart;
-    std::size_t m_prefixLength = 0;
-    bool m_hasPort = false;
-    std::string m_value;
-    std::string m_port{kDefaultPort};
-    bool m_savePending = false;
-};
+// mkdir -p. The settings are this user's own, so folders made here are private (0700).
+void MakeFolders(const std::string& folder) {
+    std::size_t slash = 0;
+    do {
+        slash = folder.find('/', slash + 1);
+        // Parts that exist already fail with EEXIST; a real failure shows at the first open.
+        ::mkdir(folder.substr(0, slash).c_str(), 0700);
+    } while (slash != std::string::npos);
+}
 
 }  // namespace
 
@@ -306,22 +219,39 @@ std::string SettingsFilePath(std::string_view executablePath) {
     return path;
 }
 
+std::string ChooseSettingsPath(std::string_view executablePath, std::string_view configDir) {
+    std::string beside = SettingsFilePath(executablePath);
+    // Creating the file needs write and search access to the folder. An existing file that can
+    // be read and written serves as it is: Load() and Save() never create it then.
+    if (configDir.empty() || Accessible(FolderOf(executablePath), W_OK | X_OK) ||
+        Accessible(beside, R_OK | W_OK)) {
+        return beside;
+    }
+    std::string path(configDir);
+    MakeFolders(path);
+    if (path.back() != '/') {
+        path += '/';
+    }
+    path += "ZK4.ini";
+    return path;
+}
+
 PortLoadResult PortSettingsFile::Load() {
     PortLoadResult result;
     ExclusiveFile file;
     if (!file.Open(m_path, OpenMode::Read)) {
         // Missing, unreadable or held by another program: start again from the default.
         // Create mode cannot empty a file that someone else holds, because it locks first.
-        result.writeError = WriteRecord(m_path, OpenMode::Create, kDefaultRecord);
+        result.writeError = WriteRecord(m_path, OpenMode::Create, kDefaultPortRecord);
         return result;
     }
     if (file.Size() == 0) {
         file.Close();
-        result.writeError = WriteRecord(m_path, OpenMode::Write, kDefaultRecord);
+        result.writeError = WriteRecord(m_path, OpenMode::Write, kDefaultPortRecord);
         return result;
     }
 
-    PortLineReader reader;
+    PortSettingsReader reader;
     std::array<char, kReadBlock> block{};
     std::uint64_t consumed = 0;
     bool readFailed = false;
@@ -336,26 +266,19 @@ PortLoadResult PortSettingsFile::Load() {
             readFailed = got < 0;
             break;
         }
-        reader.Feed(std::span<const char>(block.data(), static_cast<std::size_t>(got)));
+        reader.Feed(std::string_view(block.data(), static_cast<std::size_t>(got)));
         consumed += static_cast<std::uint64_t>(got);
     }
     if (!readFailed) {
-        reader.EndOfFile();
+        reader.Finish();
     }
-    result.port = reader.Port();
-    result.savePending = reader.SavePending();
+    result.port = reader.Setting().port;
+    result.savePending = reader.Setting().savePending;
     return result;
 }
 
 PortSaveResult PortSettingsFile::Save(std::string_view portName) {
-    // Case-sensitive on purpose: "com5" is written as "COM=com5;" and reads back as COM5.
-    const std::size_t number = portName.find_first_not_of("COM");
-    std::string record = "COM=";
-    if (number != std::string_view::npos) {
-        record += portName.substr(number);
-    }
-    record += ";\r\n";
-    std::string error = WriteRecord(m_path, OpenMode::Write, record);
+    std::string error = WriteRecord(m_path, OpenMode::Write, PortRecord(portName));
     return PortSaveResult{error.empty(), std::move(error)};
 }
 

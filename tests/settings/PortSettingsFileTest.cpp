@@ -3,15 +3,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 #include <string>
-#include <vector>
 
 #include "support/TempDir.h"
 
@@ -20,190 +16,153 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::TempDir;
-using test::WriteFile;
+
+// Root ignores file modes: these tests run themselves again as uid 65534, which must pass
+// exactly this one test (a filter that selects nothing passes too).
+void RerunAsNobody() {
+    if (std::system("command -v setpriv >/dev/null") != 0) {
+        GTEST_SKIP() << "running as root without setpriv: file modes cannot be tested";
+    }
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                                fs::read_symlink("/proc/self/exe").string() +
+                                " --gtest_filter=" + test->test_suite_name() + "." + test->name() +
+                                " 2>&1 | tee /dev/stderr | grep -qF '[  PASSED  ] 1 test.'";
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+}
 
 // "<none>" when nothing is at path, "<dir>" for a folder.
 std::string Contents(const std::string& path) {
     return fs::is_directory(path) ? "<dir>" : fs::exists(path) ? test::ReadFile(path) : "<none>";
 }
 
-// Creates what `contents` names at path (see Contents).
-void Make(const std::string& path, const std::string& contents) {
-    if (contents == "<dir>") {
+// The reason in "Cannot write the port setting to <path>: <reason>.", or all of another text.
+std::string Reason(const std::string& error, const std::string& path) {
+    const std::string head = "Cannot write the port setting to " + path + ": ";
+    const bool sentence = error.starts_with(head) && error.ends_with('.');
+    return sentence ? error.substr(head.size(), error.size() - head.size() - 1) : error;
+}
+
+enum Hold { kNothing, kReadOnly, kLocked };  // the file, or without one its folder, read-only
+
+struct FileCase {
+    const char* name;
+    std::string before;   // see Contents
+    const char* save;     // Save(save) before Load(), unless null
+    std::string outcome;  // [<save's failure, or "saved"> | ] <port>[ save][: <load's failure>]
+    std::string after;    // see Contents
+    Hold hold = kNothing;
+    const char* file = "ZK4.ini";  // in the test's folder, or an absolute path
+};
+
+class PortSettingsFileTest : public ::testing::TestWithParam<FileCase> {};
+
+TEST_P(PortSettingsFileTest, WritesInPlaceAndReportsFailuresWithThePath) {
+    if (::geteuid() == 0) {
+        return RerunAsNobody();
+    }
+    const FileCase& c = GetParam();
+    TempDir dir;
+    PortSettingsFile file(dir / c.file);
+    const fs::path path = file.Path();
+    if (c.before == "<dir>") {
         fs::create_directory(path);
-    } else if (contents != "<none>") {
-        WriteFile(path, contents);
+    } else if (c.before != "<none>") {
+        test::WriteFile(path, c.before);
     }
+    if (c.hold == kReadOnly) {
+        fs::permissions(c.before == "<none>" ? path.parent_path() : path, fs::perms(0555));
+    }
+    // flock conflicts between open file descriptions: this second open stands for another program.
+    const int holder = c.hold == kLocked ? ::open(path.c_str(), O_RDONLY) : -1;
+    ASSERT_EQ(c.hold == kLocked ? ::flock(holder, LOCK_EX | LOCK_NB) : 0, 0);
+    std::string outcome;
+    if (c.save != nullptr) {
+        const PortSaveResult saved = file.Save(c.save);
+        outcome = (saved.ok ? "saved" : Reason(saved.error, path)) + " | ";
+    }
+    const PortLoadResult loaded = file.Load();
+    outcome += loaded.port + (loaded.savePending ? " save" : "");
+    outcome += loaded.writeError.empty() ? "" : ": " + Reason(loaded.writeError, path);
+    EXPECT_EQ(outcome, c.outcome);
+    EXPECT_EQ(Contents(path), c.after);
+    ::close(holder);
 }
 
-std::string Describe(const PortLoadResult& r) {
-    return r.port + (r.savePending ? " save" : " nosave") + " [" + r.writeError + "]";
-}
+// Past 65,535 bytes and across several read blocks.
+const std::string kLong = ";" + std::string(70000, 'x') + "\r\nCOM=7;\r\n";
+const std::string kLockedText = "the file is locked by another program";
 
-TEST(SettingsFilePath, StripsTrailingRunOfExecutableNameCharacters) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
-        {"/a/ZK4.exe", "/a/ZK4.ini"},        {"/a/Setup.exe", "/a/SetupZK4.ini"},
-        {"/a/ZK4.EXE", "/a/ZK4.EXEZK4.ini"}, {"/a/zk4", "/a/zkZK4.ini"},
-        {"/b.ZK4/ZK4", "/b.ZK4/ZK4.ini"},
-    };
-    for (const auto& [exe, ini] : cases) {
-        EXPECT_EQ(SettingsFilePath(exe), ini) << exe;
-    }
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, PortSettingsFileTest,
+    ::testing::Values(
+        FileCase{"MissingFileGetsDefault", "<none>", nullptr, "COM1", "COM=1;\r\n"},
+        FileCase{"EmptyFileGetsDefault", "", nullptr, "COM1", "COM=1;\r\n"},
+        FileCase{"LongFileReadNotWritten", kLong, nullptr, "COM7", kLong},
+        FileCase{"ShorterRecordLeavesLF", "COM=12;\r\n", "COM3", "saved | COM3", "COM=3;\r\n\n"},
+        FileCase{"LaterHandWrittenLineWins", "; my port\r\nCOM=12;\r\n", "COM3", "saved | COM12",
+                 "COM=3;\r\nt\r\nCOM=12;\r\n"},
+        FileCase{"BareComIsMalformed", "COM=1;\r\n", "COM", "saved | COM1 save", "COM=;\r\n\n"},
+        FileCase{"LowerCaseKept", "COM=1;\r\n", "com5", "saved | COM5", "COM=com5;\r\n"},
+        FileCase{"LeadingRunOfComCut", "COM=1;\r\n", "MOC17", "saved | COM17", "COM=17;\r\n"},
+        FileCase{"ReadOnlyFolder", "<none>", nullptr, "COM1: the folder is read-only", "<none>",
+                 kReadOnly},
+        FileCase{"MissingFolder", "<none>", nullptr, "COM1: the folder does not exist", "<none>",
+                 kNothing, "gone/ZK4.ini"},
+        FileCase{"FolderIsAFile", "<none>", nullptr, "COM1: the folder does not exist", "<none>",
+                 kNothing, "/dev/null/ZK4.ini"},
+        FileCase{"ReadOnlyFile", "COM=12;\r\n", "COM3", "permission denied | COM12", "COM=12;\r\n",
+                 kReadOnly},
+        FileCase{"EmptyReadOnlyFile", "", nullptr, "COM1: permission denied", "", kReadOnly},
+        FileCase{"FileRemoved", "<none>", "COM3", "the file no longer exists | COM1", "COM=1;\r\n"},
+        FileCase{"Folder", "<dir>", nullptr, "COM1: the path is a folder, not a file", "<dir>"},
+        FileCase{"NotARegularFile", "", "COM3",
+                 "the path is not a regular file | COM1: the path is not a regular file", "",
+                 kNothing, "/dev/null"},
+        FileCase{"Locked", "COM=12;\r\n", "COM3", kLockedText + " | COM1: " + kLockedText,
+                 "COM=12;\r\n", kLocked}),
+    [](const auto& row) { return std::string(row.param.name); });
 
-TEST(PortSettingsFile, LoadReadsTheLastPortLineAndFlagsMalformedOnes) {
-    std::mt19937 random(42);
-    std::string garbage;
-    for (int i = 0; i < (1 << 20); ++i) {
-        garbage += static_cast<char>(random());
+struct LocationCase {
+    const char* name;
+    int folder;       // mode of the executable's folder
+    int ini;          // mode of an empty ZK4.ini beside the executable, or -1 for none
+    const char* exe;  // in that folder
+    std::string chosen;
+};
+
+class ChooseSettingsPathTest : public ::testing::TestWithParam<LocationCase> {};
+
+TEST_P(ChooseSettingsPathTest, KeepsAPortableCopyBesideTheExecutable) {
+    if (::geteuid() == 0) {
+        return RerunAsNobody();
     }
-    const std::string mib(1 << 20, '5');
-    const std::string longValue(4096, '7');
-    struct Case {
-        std::string file, port;
-        bool savePending;
-    };
-    const std::vector<Case> cases = {
-        {"<none>", "COM1", false},
-        {"", "COM1", false},
-        {"COM=7;\r\n", "COM7", false},
-        {";COM=7;\r\n", "COM1", false},
-        {"/COM=7;\r\n", "COM1", false},
-        {" COM=7;\r\n", "COM1", false},
-        {"\r\nnoise\r\nCOM=6; trailing\r\n", "COM6", false},
-        {"COM=5\r\n", "COM1", true},
-        {"COM;\r\n", "COM1", true},
-        {"COM", "COM1", true},
-        {"COM=3;\r\nCOM=9;\r\n", "COM9", false},
-        {"COM=;\r\nCOM=9;\r\n", "COM9", true},
-        {"COM=9;\r\nCOM=;\r\n", "COM1", true},
-        {"COM=;\r\nCOM;\r\nCOM=9;\r\n", "COM9", true},
-        {"COM=4;", "COM4", false},
-        {"com=7;", "COM7", false},
-        {"COM=99;", "COM99", false},
-        {"COM=ab;", "COMAB", false},
-        {"COM=COM=12;\r\n", "COM12", false},
-        {"COM=" + longValue + ";\r\n", "COM" + longValue, false},
-        {"COM=" + longValue + "7;\r\n", "COM1", true},
-        // 65,535 and 65,536 bytes: a 16-bit byte count reads neither to its end.
-        {";" + std::string(65524, 'x') + "\r\nCOM=7;\r\n", "COM7", false},
-        {";" + std::string(65525, 'x') + "\r\nCOM=7;\r\n", "COM7", false},
-        {garbage + "\nCOM=7;", "COM7", false},
-        {";" + mib, "COM1", false},
-        {"COM=8;" + mib, "COM8", false},
-        {"COM=" + mib + ";", "COM1", true},
-    };
+    const LocationCase& c = GetParam();
     TempDir dir;
-    const std::string path = dir / "ZK4.ini";
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.file.size()) + " bytes: " + c.file.substr(0, 40));
-        fs::remove(path);
-        Make(path, c.file);
-        EXPECT_EQ(Describe(PortSettingsFile(path).Load()), Describe({c.port, c.savePending, ""}));
-        // Only a missing or empty file is written; anything else is left exactly as it was.
-        const bool filled = c.file == "<none>" || c.file.empty();
-        EXPECT_TRUE(Contents(path) == (filled ? "COM=1;\r\n" : c.file));
+    fs::create_directory(dir / "bin");
+    if (c.ini >= 0) {
+        test::WriteFile(dir / "bin/ZK4.ini", "");
+        fs::permissions(dir / "bin/ZK4.ini", fs::perms(c.ini));
     }
+    fs::permissions(dir / "bin", fs::perms(c.folder));
+    const std::string path = ChooseSettingsPath(dir / "bin/" + c.exe, dir / "config/ZK4");
+    EXPECT_EQ(path, dir / c.chosen);
+    // The config folder and its missing parent are made only when chosen, private to this user.
+    EXPECT_EQ(fs::status(dir / "config").permissions(),
+              c.chosen.starts_with("config") ? fs::perms::owner_all : fs::perms::unknown);
+    EXPECT_EQ(PortSettingsFile(path).Load().writeError, "");
+    fs::permissions(dir / "bin", fs::perms::owner_all);
 }
 
-TEST(PortSettingsFile, SaveOverwritesFromTheStartWithoutShortening) {
-    struct Case {
-        std::string before, port, after, loadsAs;
-        bool savePending;
-    };
-    const std::vector<Case> cases = {
-        {"COM=12;\r\n", "COM3", "COM=3;\r\n\n", "COM3", false},
-        {"; my port\r\nCOM=12;\r\n", "COM3", "COM=3;\r\nt\r\nCOM=12;\r\n", "COM12", false},
-        {"COM=1;\r\n", "COM", "COM=;\r\n\n", "COM1", true},
-        {"COM=1;\r\n", "com5", "COM=com5;\r\n", "COM5", false},
-        {"COM=1;\r\n", "MOC17", "COM=17;\r\n", "COM17", false},
-        {"", "COM3", "COM=3;\r\n", "COM3", false},
-    };
-    TempDir dir;
-    PortSettingsFile file(dir / "ZK4.ini");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.before + " <- " + c.port);
-        WriteFile(file.Path(), c.before);
-        const PortSaveResult saved = file.Save(c.port);
-        EXPECT_TRUE(saved.ok) << saved.error;
-        EXPECT_EQ(Contents(file.Path()), c.after);
-        EXPECT_EQ(Describe(file.Load()), Describe({c.loadsAs, c.savePending, ""}));
-    }
-}
-
-// Forks a process that holds an exclusive lock on path until it is killed; -1 on failure.
-pid_t HoldLock(const std::string& path) {
-    int ready[2];
-    if (::pipe(ready) != 0) {
-        return -1;
-    }
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int fd = ::open(path.c_str(), O_RDONLY);
-        if (fd >= 0 && ::flock(fd, LOCK_EX) == 0 && ::write(ready[1], "R", 1) == 1) {
-            ::pause();
-        }
-        ::_exit(1);
-    }
-    char state = 0;
-    const bool held = ::read(ready[0], &state, 1) == 1;
-    ::close(ready[0]);
-    ::close(ready[1]);
-    return held ? pid : -1;
-}
-
-TEST(PortSettingsFile, WriteFailuresAreReportedWithThePathAndLeaveFilesAlone) {
-    if (::geteuid() == 0) {  // root ignores file modes: run this test again as uid 65534
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups " +
-                                    fs::read_symlink("/proc/self/exe").string() +
-                                    " --gtest_filter=" + test->test_suite_name() + "." +
-                                    test->name();
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
-        return;
-    }
-    enum Hold { kNone, kReadOnly, kLocked };  // the file, or without one the folder, read-only
-    struct Case {
-        std::string before;
-        Hold hold;
-        bool save;           // Save("COM3") instead of Load()
-        std::string reason;  // why the write failed
-    };
-    const std::vector<Case> cases = {
-        {"<none>", kReadOnly, false, "the folder is read-only"},
-        {"COM=12;\r\n", kReadOnly, true, "permission denied"},
-        {"<none>", kNone, true, "the file no longer exists"},
-        {"<dir>", kNone, false, "the path is a folder, not a file"},
-        {"COM=12;\r\n", kLocked, false, "the file is locked by another program"},
-        {"COM=12;\r\n", kLocked, true, "the file is locked by another program"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.reason + (c.save ? " (save)" : " (load)"));
-        TempDir dir;
-        PortSettingsFile file(dir / "ZK4.ini");
-        Make(file.Path(), c.before);
-        if (c.hold == kReadOnly) {
-            fs::permissions(c.before == "<none>" ? dir.Path() : fs::path(file.Path()),
-                            fs::perms(0555));
-        }
-        const pid_t holder = c.hold == kLocked ? HoldLock(file.Path()) : 0;
-        ASSERT_NE(holder, -1);
-        const std::string error =
-            "Cannot write the port setting to " + file.Path() + ": " + c.reason + ".";
-        if (c.save) {
-            const PortSaveResult saved = file.Save("COM3");
-            EXPECT_EQ(saved.ok ? "saved" : saved.error, error);
-        } else {
-            // A file that cannot be opened is never read: the port falls back to COM1.
-            EXPECT_EQ(Describe(file.Load()), Describe({"COM1", false, error}));
-        }
-        EXPECT_EQ(Contents(file.Path()), c.before);
-        if (holder > 0) {
-            ::kill(holder, SIGKILL);
-            ::waitpid(holder, nullptr, 0);
-        }
-    }
-}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ChooseSettingsPathTest,
+    ::testing::Values(LocationCase{"WritableFolder", 0755, -1, "ZK4", "bin/ZK4.ini"},
+                      LocationCase{"CaseSensitive", 0755, -1, "ZK4.EXE", "bin/ZK4.EXEZK4.ini"},
+                      LocationCase{"ReadOnlyFolder", 0555, -1, "ZK4", "config/ZK4/ZK4.ini"},
+                      LocationCase{"WritableFile", 0555, 0644, "ZK4", "bin/ZK4.ini"},
+                      LocationCase{"ReadOnlyFile", 0555, 0444, "ZK4", "config/ZK4/ZK4.ini"},
+                      LocationCase{"WriteOnlyFile", 0555, 0200, "ZK4", "config/ZK4/ZK4.ini"}),
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace zk4
