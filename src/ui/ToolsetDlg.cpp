@@ -306,8 +306,11 @@ void CToolsetDlg::OnSysCommand(unsigned id) {
 // ---- Settings file -----------------------------------------------------------------------
 
 QString CToolsetDlg::SettingsFilePath() const {
+    // Beside the executable for a copy in a folder of the user's own; in the configuration
+    // folder for an installed one.
     const std::string exe = QFile::encodeName(m_platform.executablePath).toStdString();
-    return QFile::decodeName(QByteArray::fromStdString(zk4::SettingsFilePath(exe)));
+    const std::string config = QFile::encodeName(m_platform.configDir).toStdString();
+    return QFile::decodeName(QByteArray::fromStdString(ChooseSettingsPath(exe, config)));
 }
 
 bool CToolsetDlg::LoadPortSetting() {
