@@ -155,5 +155,44 @@ TEST(SimEndToEnd, HangUpWhileLinkedIsToldOnceAndEndsDisconnected) {
     EXPECT_NE(t.messages[0].text.find("COM1"), std::string::npos) << t.messages[0].text;
 }
 
+TEST(SimEndToEnd, AnAdapterThatComesLaterOrComesBackIsFoundWithoutAClick) {
+    LiveDialog t;
+    WriteFile(t.IniPath(), "COM=10;\r\n");  // /dev/ttyUSB9 unless a link says otherwise
+    t.dlg->OnInitDialog();
+    ASSERT_TRUE(WaitFor([&] { return t.messages.size() == 1; }, kIdentifyMs));
+    EXPECT_NE(t.messages[0].text.find("keeps looking"), std::string::npos) << t.messages[0].text;
+    {
+        SimProcess sim(t.ExePath(), "COM10", {});  // plugged in
+        ASSERT_TRUE(WaitFor([&] { return t.Identified(); }, kIdentifyMs));
+    }  // pulled out
+    ASSERT_TRUE(WaitFor([&] { return !t.Identified() && t.messages.size() == 2; }, kIdentifyMs));
+    RunFor(2500);  // searching quietly
+    SimProcess sim(t.ExePath(), "COM10", {"--product", "OBD2-001"});  // the next truck
+    ASSERT_TRUE(WaitFor([&] { return t.Identified(); }, kIdentifyMs));
+    EXPECT_EQ(t.Text(IDC_PRODUCT_ID), "ZK4-OBD2-001");
+    EXPECT_EQ(t.messages.size(), 2u);
+}
+
+TEST(SimEndToEnd, RefusedCylinderEntrySendsNothingAndUntakenSettingsAreToldOnce) {
+    LiveDialog t;
+    const std::string log = t.dir / "sim.log";
+    SimProcess sim(t.ExePath(), "COM1", {"--keep-settings", "--log", log});
+    t.dlg->OnInitDialog();
+    ASSERT_TRUE(WaitFor([&] { return t.Identified(); }, kIdentifyMs));
+    t.SetText(IDC_CYLINDERS, "13");
+    QTest::mouseClick(t.dlg->GetDlgItem(IDC_PROCEED), Qt::LeftButton);
+    ASSERT_EQ(t.messages.size(), 1u);
+    EXPECT_EQ(t.messages[0].text, "Please enter a number between 1 and 12.");
+    t.SetText(IDC_CYLINDERS, "6");
+    QTest::mouseClick(t.dlg->GetDlgItem(IDC_PROCEED), Qt::LeftButton);
+    ASSERT_TRUE(WaitFor([&] { return t.messages.size() == 2; }, 4500));
+    EXPECT_EQ(t.messages[1].text,
+              "The device has not taken the new settings: it reports cylinder number \"4\" and "
+              "Hz per MPH \"1.7881\".");
+    RunFor(2200);
+    EXPECT_EQ(t.messages.size(), 2u);
+    EXPECT_EQ(CommandsMatching(ReadSimLog(log), "AT CN=").size(), 1u);
+}
+
 }  // namespace
 }  // namespace zk4::test

@@ -289,14 +289,14 @@ std::string SimDevice::Answer(const Command& command, double seconds) {
         }
         // Settings a variant does not have, and values out of range, are refused silently.
         case CommandKind::SetCylinders:
-            if (m_variant != nullptr && m_variant->cylinders && command.value >= kMinCylinders &&
-                command.value <= kMaxCylinders) {
+            if (m_variant != nullptr && m_variant->cylinders && !m_config.keepSettings &&
+                command.value >= kMinCylinders && command.value <= kMaxCylinders) {
                 m_config.cylinders = static_cast<std::uint8_t>(command.value);
             }
             break;
         case CommandKind::SetHzPerMph:
-            if (m_variant != nullptr && m_variant->hzPerMph && command.value >= kMinHzPerMph &&
-                command.value <= kMaxHzPerMph) {
+            if (m_variant != nullptr && m_variant->hzPerMph && !m_config.keepSettings &&
+                command.value >= kMinHzPerMph && command.value <= kMaxHzPerMph) {
                 m_config.hzPerMph = command.value;
             }
             break;

@@ -123,6 +123,7 @@ struct DeviceConfig {
     bool lowercase = false;          // every line sent in lower case
     bool noise = false;              // two or three stray bytes ahead of every line
     std::uint32_t badChecksums = 0;  // this many identification answers carry a wrong checksum
+    bool keepSettings = false;       // setting commands are taken in but change nothing
 };
 
 class SimDevice {

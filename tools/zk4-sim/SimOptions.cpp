@@ -59,7 +59,7 @@ std::string ApplySeconds(std::optional<std::uint32_t>& target, std::string_view 
     return {};
 }
 
-constexpr std::array<OptionInfo, 21> kOptions = {
+constexpr std::array<OptionInfo, 22> kOptions = {
     {
         {"--product", "NAME",
          "variant to play: J1939-001..003, J1708-001..003, OBD2-001..003, COMBO-001..003 "
@@ -152,6 +152,11 @@ constexpr std::array<OptionInfo, 21> kOptions = {
         {"--drive", "", "engine and vehicle speed follow a repeating 60-second drive",
          [](SimOptions& o, std::string_view) -> std::string {
              o.device.drive = true;
+             return {};
+         }},
+        {"--keep-settings", "", "fault: take setting commands but keep the stored values",
+         [](SimOptions& o, std::string_view) -> std::string {
+             o.device.keepSettings = true;
              return {};
          }},
         {"--lowercase", "", "fault: send every line in lower case",
