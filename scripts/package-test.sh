@@ -55,7 +55,7 @@ running() {  # a zombie that nobody waited for yet counts as ended
 ended() { ! running "$1"; }
 stop() {  # TERM, and KILL when that has not ended it within 5 s
   if [ -z "$1" ]; then
-    return
+    return 0
   fi
   if running "$1"; then
     kill -TERM "$1" 2>/dev/null || true
@@ -64,6 +64,7 @@ stop() {  # TERM, and KILL when that has not ended it within 5 s
   wait "$1" 2>/dev/null || true
 }
 cleanup() {
+  set +e
   stop "$tool_pid"
   for pid in "${sim_pids[@]}"; do
     stop "$pid"
@@ -141,7 +142,7 @@ printf 'ffff 0000  0000  0012 %s 0010 %s\n' 4d49542d4d414749432d434f4f4b49452d31
 Xvfb -displayfd 3 -screen 0 1024x600x24 -nolisten tcp -auth "$work/xauth" \
   3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
-if ! wait_until 20 grep -q '^[0-9]' "$work/display"; then
+if ! wait_until 20 grep -qs '^[0-9]' "$work/display"; then
   echo "Xvfb did not start:" >&2
   cat "$work/xvfb.log" >&2
   exit 1
@@ -158,7 +159,7 @@ start_sim() {  # start_sim PORT LOGNAME: a J1939-003 linked as $XDG_CONFIG_HOME/
   "${as_user[@]}" "$pkgroot/usr/bin/zk4-sim" --link-beside "$config/ZK4/ZK4.ini" --port "$1" \
     --product J1939-003 --log "$logs/$2.log" >"$out" 2>"$logs/$2.err" &
   sim_pids+=($!)
-  if ! wait_until 10 grep -q '^ready' "$out"; then
+  if ! wait_until 10 grep -qs '^ready' "$out"; then
     echo "zk4-sim on $1 did not start:" >&2
     cat "$logs/$2.err" >&2
     exit 1
