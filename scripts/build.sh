@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Configures and builds into BUILD_DIR (default: build/). Extra arguments go to cmake's
-# configure step; BUILD_TARGETS (space-separated) limits what is built.
+# Configures and builds into BUILD_DIR (default: build/), warnings as errors. Extra arguments
+# go to cmake's configure step; BUILD_TARGETS (space-separated) limits what is built.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZK4_WERROR=ON "$@" >/dev/null
 targets=()
 for t in ${BUILD_TARGETS:-}; do
   targets+=(--target "$t")

@@ -63,7 +63,7 @@ fi
 
 # --- Build. ---
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DZK4_BUILD_FUZZ=ON -DZK4_BUILD_TESTS=OFF \
-  -DZK4_BUILD_BENCH=OFF >/dev/null
+  -DZK4_BUILD_BENCH=OFF -DZK4_WERROR=ON >/dev/null
 cmake --build "$build" --target "${targets[@]}" -j"$(nproc)"
 
 # --- Run. ---

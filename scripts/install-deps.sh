@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the tool, its tests and its demo need (skips what is there).
+# Installs the Debian packages the tool, its tests, its demo and its Debian package need
+# (skips what is there).
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
   clang libclang-rt-dev
   xvfb xauth x11-utils imagemagick fonts-dejavu-core
   valgrind util-linux procps
+  dpkg-dev file appstream desktop-file-utils xdotool
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the normal build, then the whole
-# suite again built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, builds, and runs every test: the normal build, the Debian package
+# installed and run as an unprivileged user, then the whole suite again built with
+# AddressSanitizer and UndefinedBehaviorSanitizer. Warnings are errors in every build.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -10,6 +11,11 @@ export QT_QPA_PLATFORM=offscreen
 echo "== Build and test"
 BUILD_DIR="$root/build" "$root/scripts/build.sh"
 ctest --test-dir "$root/build" --output-on-failure -j2 --timeout 300
+
+if [ "${ZK4_SKIP_PACKAGE_TEST:-0}" != 1 ]; then
+  echo "== The Debian package, unpacked read-only and run as an unprivileged user"
+  "$root/scripts/package-test.sh"
+fi
 
 if [ "${ZK4_SKIP_SANITIZERS:-0}" != 1 ]; then
   echo "== Build and test with AddressSanitizer + UndefinedBehaviorSanitizer"

@@ -4,11 +4,10 @@
 #include <QPixmap>
 
 namespace zk4 {
-namespace {
 
 // Drawn rather than shipped as a file, so the icon needs no resource system. Only colours of
 // the classic 16-colour palette are used.
-QPixmap DrawIcon(int size) {
+QPixmap AppIconPixmap(int size) {
     QPixmap pm(size, size);
     pm.fill(Qt::transparent);
     QPainter p(&pm);
@@ -44,12 +43,10 @@ QPixmap DrawIcon(int size) {
     return pm;
 }
 
-}  // namespace
-
 QIcon AppIcon() {
     QIcon icon;
-    icon.addPixmap(DrawIcon(32));
-    icon.addPixmap(DrawIcon(16));
+    icon.addPixmap(AppIconPixmap(32));
+    icon.addPixmap(AppIconPixmap(16));
     return icon;
 }
 
