@@ -2,6 +2,7 @@
 # Makes the README's screenshots from the built program under Xvfb:
 #   docs/main-disconnected.png  the start-up look (a port that opens, no device answering)
 #   docs/main-identified.png    the simulated J1939-003 identified, its values shown
+#   docs/port-list.png          the open port list, the simulated adapter's tooltip shown
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -33,6 +34,36 @@ shoot() {  # shoot <output> <seconds to wait> [zk4-sim options...]
   echo "$out"
 }
 
+# The port list opened from the keyboard (Exit, Disconnect, the two settings, then the port
+# box), the mouse resting on COM1 so its tooltip shows.
+shoot_port_list() {
+  local out=$1
+  printf 'COM=1;\r\n' >"$build/ZK4.ini"
+  start_sim "$build/ZK4" COM1 --product J1939-003
+  "$build/ZK4" &
+  tool_pid=$!
+  sleep 3
+  local wid
+  wid=$(window_id 'ZK4 (')
+  xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
+  for _ in 1 2 3 4; do xdotool key Tab; done
+  xdotool key alt+Down
+  sleep 1
+  # The list is a window of its own, named after the program.
+  local geometry
+  geometry=$(xwininfo -root -tree | awk '/"ZK4": \("ZK4"/ { print $(NF-1); exit }')
+  local x=${geometry#*+} y=${geometry##*+}
+  x=${x%%+*}
+  xdotool mousemove $((x + 25)) $((y + 7))
+  sleep 2
+  import -window root -crop 640x360+160+90 "$out"
+  kill -TERM "$tool_pid"; wait "$tool_pid" 2>/dev/null || true
+  tool_pid=""
+  stop_sim
+  echo "$out"
+}
+
 mkdir -p "$root/docs"
 shoot "$root/docs/main-disconnected.png" 2.5 --silent-after 0
 shoot "$root/docs/main-identified.png" 3.5 --product J1939-003 --serial 305419896
+shoot_port_list "$root/docs/port-list.png"
