@@ -20,6 +20,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -332,8 +333,10 @@ int Run(const zk4sim::SimOptions& options) {
         int timeoutMs = -1;
         if (wakeAt != Clock::time_point::max()) {
             // Rounded up, so that the loop does not wake a little early and poll again at once.
+            // A wake-up already overdue (the process was not scheduled in time) polls without
+            // waiting: a negative timeout would wait for ever.
             const auto left = std::chrono::ceil<milliseconds>(wakeAt - now).count();
-            timeoutMs = static_cast<int>(std::min<long long>(left, INT_MAX));
+            timeoutMs = static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
         }
         pollfd fds[2] = {{g_signalPipe[0], POLLIN, 0},
                          {watchMaster ? master.Get() : -1, POLLIN, 0}};
