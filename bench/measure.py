@@ -154,10 +154,12 @@ def wire_timing(cmds):
     return {
         "commands": len(cmds), "gaps": len(gaps),
         "gap_ms_min": min(gaps) if gaps else None, "gap_ms_max": max(gaps) if gaps else None,
+        "gap_ms_median": statistics.median(gaps) if gaps else None,
         "gaps_below_1ms": sum(1 for g in gaps if g < 1),
         "gaps_above_3ms": sum(1 for g in gaps if g > 3),
         "polls": len(spans), "poll_span_ms_min": min(spans) if spans else None,
         "poll_span_ms_mean": statistics.mean(spans) if spans else None,
+        "poll_span_ms_median": statistics.median(spans) if spans else None,
         "poll_span_ms_max": max(spans) if spans else None,
         "polls_outside_14_20ms": sum(1 for x in spans if not 14 <= x <= 20),
     }
@@ -651,10 +653,11 @@ def wire_line(name, w):
         return f"Wire timing, {name}: no command seen"
     ok = w["gaps_below_1ms"] == 0 and w["gaps_above_3ms"] == 0 and w["polls_outside_14_20ms"] == 0
     spans = (f"; {w['polls']} polls span {w['poll_span_ms_min']:.1f} / "
-             f"{w['poll_span_ms_mean']:.1f} / {w['poll_span_ms_max']:.1f} ms (min / mean / max), "
-             f"{w['polls_outside_14_20ms']} outside 14-20 ms" if w["polls"] else "")
+             f"{w['poll_span_ms_median']:.1f} / {w['poll_span_ms_max']:.1f} ms (min / median / "
+             f"max), {w['polls_outside_14_20ms']} outside 14-20 ms" if w["polls"] else "")
     return (f"Wire timing, {name}: {w['gaps']} gaps within {w['commands']} commands, "
-            f"{w['gap_ms_min']:.3f} to {w['gap_ms_max']:.3f} ms, {w['gaps_below_1ms']} below 1 ms"
+            f"{w['gap_ms_min']:.3f} / {w['gap_ms_median']:.3f} / {w['gap_ms_max']:.3f} ms (min / "
+            f"median / max), {w['gaps_below_1ms']} below 1 ms"
             f", {w['gaps_above_3ms']} above 3 ms{spans} (target: gaps 1-3 ms, polls 14-20 ms: "
             f"{verdict(ok)})")
 
@@ -710,6 +713,8 @@ def summary(r):
                      f"{mib(c['rss_last_kb'])}, read {c['read_bytes_per_s']:.0f} bytes/s"
                      f"\n  tool / CuteCom CPU = {st['ratio']:.2f} (target: at most 0.5 and tool "
                      f"< 1.5 %: {verdict(ok)})")
+            if c["read_bytes_per_s"] < 0.9 * 11520:
+                line += "\n  CuteCom read less than 90 % of the stream: the ratio is not a fair one"
         else:
             line += f" (no CuteCom; tool target < 1.5 %: {verdict(t['cpu_percent'] < 1.5)})"
         if "x_server" in st:
