@@ -11,7 +11,8 @@
 # there is no display, runs the tool from a copy in a fresh folder (own ZK4.ini and ports/) and
 # CuteCom with a private HOME and XDG_CONFIG_HOME in it, and leaves no process, link or folder
 # behind. All figures also go to $ZK4_MEASURE_JSON when that is set; ZK4_MEASURE_PHASES
-# (comma-separated, from start,linked,bench,quiet,stream,flood) runs only some of them.
+# (comma-separated, from start,linked,bench,quiet,stream,flood) runs only some of them;
+# ZK4_MEASURE_TOOL measures another ZK4 executable (an older build) with the same simulator.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
@@ -91,7 +92,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
 echo "Measuring with ${seconds} s per long measurement (about $((4 * seconds + 60)) s in all)."
-python3 "$root/bench/measure.py" --tool "$build/ZK4" --sim "$build/zk4-sim" \
+python3 "$root/bench/measure.py" --tool "${ZK4_MEASURE_TOOL:-$build/ZK4}" --sim "$build/zk4-sim" \
   --bench "$build/zk4-bench-identification" --work "$work" --seconds "$seconds" \
   --peer-preload "$build/pty-modem-lines.so" \
   ${ZK4_MEASURE_JSON:+--json "$ZK4_MEASURE_JSON"} \
