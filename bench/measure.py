@@ -156,6 +156,7 @@ def wire_timing(cmds):
         "gap_ms_min": min(gaps) if gaps else None, "gap_ms_max": max(gaps) if gaps else None,
         "gap_ms_median": statistics.median(gaps) if gaps else None,
         "gaps_below_1ms": sum(1 for g in gaps if g < 1),
+        "gaps_read_together": sum(1 for g in gaps if g == 0),
         "gaps_above_3ms": sum(1 for g in gaps if g > 3),
         "polls": len(spans), "poll_span_ms_min": min(spans) if spans else None,
         "poll_span_ms_mean": statistics.mean(spans) if spans else None,
@@ -657,7 +658,8 @@ def wire_line(name, w):
              f"max), {w['polls_outside_14_20ms']} outside 14-20 ms" if w["polls"] else "")
     return (f"Wire timing, {name}: {w['gaps']} gaps within {w['commands']} commands, "
             f"{w['gap_ms_min']:.3f} / {w['gap_ms_median']:.3f} / {w['gap_ms_max']:.3f} ms (min / "
-            f"median / max), {w['gaps_below_1ms']} below 1 ms"
+            f"median / max), {w['gaps_below_1ms']} below 1 ms ({w['gaps_read_together']} of them "
+            f"two bytes read in one chunk)"
             f", {w['gaps_above_3ms']} above 3 ms{spans} (target: gaps 1-3 ms, polls 14-20 ms: "
             f"{verdict(ok)})")
 
