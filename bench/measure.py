@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
 """Measures the built ZK4 tool against zk4-sim: start-up to the first connect burst, CPU and
-memory while linked and polling, and CPU, tick spacing and memory under a saturated 115200-baud
-stream (zk4-sim --flood). Standard library only; Linux /proc. Started by bench/measure.sh,
-which builds, provides a display and cleans up after a crash of this script.
+memory while linked and polling, while searching a silent device, while a device streams report
+lines at 115200 baud (zk4-sim --stream, with CuteCom following the same stream on a second
+simulator as the peer, measured in the same window) and under a saturated stream of random
+bytes (zk4-sim --flood); and the pacing of every command on the wire. Standard library only;
+Linux /proc; CuteCom is driven with xdotool. Started by bench/measure.sh, which builds, installs
+what is missing, provides a display and cleans up after a crash of this script.
 
-Time base: zk4-sim logs "<milliseconds.micro> H>D <escaped bytes>" per chunk it receives, from
-the steady clock (CLOCK_MONOTONIC), and this script reads CLOCK_MONOTONIC too. Where the
-simulator's start lies on that clock is found by writing one line feed to the pty at a known
-time and seeing when the log shows it: the start lies between (write time - logged time) and
-(time the log showed it - logged time). Every start-to-burst figure carries that uncertainty.
+Time base: zk4-sim logs what it receives with times on the steady clock (CLOCK_MONOTONIC; in
+the older per-byte form counted from its own start), and this script reads CLOCK_MONOTONIC too.
+Where the log's zero lies on that clock is found by writing one line feed to the pty at a known
+time and seeing when the log shows it: it lies between (write time - logged time) and (time
+the log showed it - logged time). Every start-to-burst figure carries that uncertainty.
 """
 
 import argparse
@@ -87,46 +90,80 @@ def io_counters(pid):
 
 
 # --- the simulator's byte log ---------------------------------------------------------------
+#
+# Two forms, told apart line by line; everything else here sees only read_log()'s entries:
+#   "<us since the simulator's start> <HH>"            one line per received byte
+#   "<ms>.<us> H>D <escaped bytes>"                     one line per read chunk (also D>H and --
+#                                                       lines, which are skipped); ms on the
+#                                                       steady clock, bytes as printable ASCII,
+#                                                       \\ \r \n \t or \xHH
 
-LOG_LINE = re.compile(r"^(\d+)\.(\d{3}) H>D (.*)$")
-LOG_BYTE = re.compile(r"\\x([0-9A-Fa-f]{2})|\\(.)|(.)")
+LOG_BYTE_LINE = re.compile(r"^(\d+) ([0-9A-F]{2})$")
+LOG_CHUNK_LINE = re.compile(r"^(\d+)\.(\d{3}) H>D (.*)$")
+LOG_CHUNK_BYTE = re.compile(r"\\x([0-9A-Fa-f]{2})|\\(.)|(.)")
 LOG_ESCAPES = {"\\": 0x5C, "r": 0x0D, "n": 0x0A, "t": 0x09}
 
 
 def read_log(path):
-    """[(microseconds, byte)] of what the host sent; a line still being written is left out."""
+    """[(microseconds, byte)] of what the host sent; bytes read together share a time; a line
+    the simulator is still writing is left out."""
     entries = []
     try:
         with open(path, encoding="latin-1") as f:
             for line in f:
-                m = LOG_LINE.match(line.rstrip("\n")) if line.endswith("\n") else None
-                if not m:
+                if not line.endswith("\n"):
+                    break
+                line = line[:-1]
+                m = LOG_BYTE_LINE.match(line)
+                if m:
+                    entries.append((int(m.group(1)), int(m.group(2), 16)))
                     continue
-                us = int(m.group(1)) * 1000 + int(m.group(2))
-                for hex_byte, escape, plain in LOG_BYTE.findall(m.group(3)):
-                    if hex_byte:
-                        entries.append((us, int(hex_byte, 16)))
-                    else:
-                        entries.append((us, LOG_ESCAPES[escape] if escape else ord(plain)))
+                m = LOG_CHUNK_LINE.match(line) if " H>D " in line else None
+                if m:
+                    us = int(m.group(1)) * 1000 + int(m.group(2))
+                    for hex_byte, escape, plain in LOG_CHUNK_BYTE.findall(m.group(3)):
+                        byte = (int(hex_byte, 16) if hex_byte else
+                                LOG_ESCAPES.get(escape, 0) if escape else ord(plain))
+                        entries.append((us, byte))
     except FileNotFoundError:
         pass
     return entries
 
 
 def commands(entries):
-    """Lines the host sent: [(first byte us, last byte us, text)], each ended by a line feed."""
+    """Lines the host sent: [(first byte us, last byte us, text, [us of every byte])], each
+    ended by a line feed."""
     out = []
     text = bytearray()
-    first = None
+    times = []
     for us, byte in entries:
-        if first is None:
-            first = us
         text.append(byte)
+        times.append(us)
         if byte == 0x0A:
-            out.append((first, us, text.decode("latin-1")))
+            out.append((times[0], us, text.decode("latin-1"), times))
             text = bytearray()
-            first = None
+            times = []
     return out
+
+
+def wire_timing(cmds):
+    """Pacing as the simulator saw it: the gaps between two bytes of one command and the span,
+    first to last byte, of each 9-byte poll ("AT RALL" CR LF)."""
+    gaps = [(b - a) / 1000 for c in cmds for a, b in zip(c[3], c[3][1:])]
+    spans = [(c[1] - c[0]) / 1000 for c in cmds if c[2] == "AT RALL\r\n"]
+    return {
+        "commands": len(cmds), "gaps": len(gaps),
+        "gap_ms_min": min(gaps) if gaps else None, "gap_ms_max": max(gaps) if gaps else None,
+        "gap_ms_median": statistics.median(gaps) if gaps else None,
+        "gaps_below_1ms": sum(1 for g in gaps if g < 1),
+        "gaps_read_together": sum(1 for g in gaps if g == 0),
+        "gaps_above_3ms": sum(1 for g in gaps if g > 3),
+        "polls": len(spans), "poll_span_ms_min": min(spans) if spans else None,
+        "poll_span_ms_mean": statistics.mean(spans) if spans else None,
+        "poll_span_ms_median": statistics.median(spans) if spans else None,
+        "poll_span_ms_max": max(spans) if spans else None,
+        "polls_outside_14_20ms": sum(1 for x in spans if not 14 <= x <= 20),
+    }
 
 
 def wait_for(condition, timeout_s, step_s=0.001):
@@ -178,8 +215,12 @@ class Processes:
 
 
 def start_sim(procs, sim, work, log, extra):
+    """Starts zk4-sim, linked as ports/COM1 beside the tool's copy and logging to `log`, or
+    with log None neither (for the peer); returns (process, slave path)."""
     out = os.path.join(work, f"sim-{len(procs.children)}.out")
-    argv = [sim, "--link-beside", os.path.join(work, "ZK4"), "--port", "COM1", "--log", log]
+    argv = [sim]
+    if log:
+        argv += ["--link-beside", os.path.join(work, "ZK4"), "--port", "COM1", "--log", log]
     p = procs.start(argv + extra, stdout=subprocess.PIPE, stderr=open(out, "w"), text=True)
     ready, _, _ = select.select([p.stdout], [], [], READY_TIMEOUT_S)
     line = p.stdout.readline() if ready else ""
@@ -189,8 +230,9 @@ def start_sim(procs, sim, work, log, extra):
 
 
 def remove_stale_locks(pid):
-    """QSerialPort's lock files ("<pid>\\nZK4\\n...") left by a tool of ours that was ended with
-    SIGTERM, which skips their removal. Only files naming that (ended) process are touched."""
+    """QSerialPort's lock files ("<pid>\\n<application>\\n...") left by a tool or CuteCom of ours
+    that was ended with SIGTERM, which skips their removal. Only files naming that (ended)
+    process are touched."""
     for folder in LOCK_DIRS:
         try:
             names = [n for n in os.listdir(folder) if n.startswith("LCK..")]
@@ -201,7 +243,7 @@ def remove_stale_locks(pid):
             try:
                 with open(path) as f:
                     owner = f.read(200).split()
-                if owner[:2] == [str(pid), "ZK4"]:
+                if owner[:1] == [str(pid)] and owner[1:2] in (["ZK4"], ["cutecom"]):
                     os.unlink(path)
             except (OSError, UnicodeDecodeError):
                 pass
@@ -338,6 +380,7 @@ def measure_linked(procs, args, work):
         "reconnects": sum(1 for c in cmds if c[2] == "AT FW=?\r\n"),
         "other_commands": sum(1 for c in cmds if c[2] not in ("AT RALL\r\n", "AT FW=?\r\n")),
         "poll_span_ms_mean": statistics.mean(spans) if spans else None,
+        "wire": wire_timing(cmds),
         "vmrss_kb": mem.get("VmRSS"), "vmhwm_kb": mem.get("VmHWM"),
         "rss_anon_kb": mem.get("RssAnon"), "rss_file_kb": mem.get("RssFile"),
         "rss_shmem_kb": mem.get("RssShmem"), "pss_kb": pss,
@@ -391,10 +434,190 @@ def measure_searching(procs, args, work, name, sim_options):
         "tick_ms_min": min(gaps) if gaps else None, "tick_ms_max": max(gaps) if gaps else None,
         "tick_ms_mean": statistics.mean(gaps) if gaps else None,
         "tick_ms_p95": sorted(gaps)[int(0.95 * (len(gaps) - 1))] if gaps else None,
-        "tick_ms": gaps,
+        "tick_ms": gaps, "wire": wire_timing(cmds),
         "rss_samples": samples, "rss_first_kb": rss[0], "rss_last_kb": rss[-1],
         "rss_max_kb": max(rss), "vmhwm_kb": mem.get("VmHWM"),
     }
+
+
+# --- the peer: CuteCom following the same stream ----------------------------------------------
+
+CUTECOM_SESSION = "zk4-measure"
+
+
+def cutecom_env(work):
+    """A private home, configuration and runtime folder, so the user's own CuteCom settings are
+    never read or written."""
+    base = os.path.join(work, "cutecom")
+    env = dict(os.environ, HOME=os.path.join(base, "home"),
+               XDG_CONFIG_HOME=os.path.join(base, "config"),
+               XDG_RUNTIME_DIR=os.path.join(base, "runtime"))
+    for key in ("HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"):
+        os.makedirs(env[key], mode=0o700, exist_ok=True)
+    return env
+
+
+def write_cutecom_session(env, device):
+    """One session in the form CuteCom 0.51 itself writes to CuteCom5.conf (seen by running it
+    with a new session name): its defaults, with the device and 115200 8N1."""
+    folder = os.path.join(env["XDG_CONFIG_HOME"], "CuteCom")
+    os.makedirs(folder, exist_ok=True)
+    settings = {"BaudRate": "115200", "DataBits": "8", "Device": device, "FlowControl": "0",
+                "History": "@Invalid()", "MacroFile": "", "OpenMode": "3", "Parity": "0",
+                "StopBits": "1", "TcpLocalPort": "27353", "UdpLocalPort": "28416",
+                "UdpRemoteHost": "", "UdpRemotePort": "26751", "autoReconnect": "true",
+                "name": CUTECOM_SESSION, "showCtrlCharacters": "false", "showTimestamp": "false"}
+    with open(os.path.join(folder, "CuteCom5.conf"), "w") as f:
+        f.write(f"[CuteCom]\nsession={CUTECOM_SESSION}\n\n[sessions]\n")
+        f.writelines(f"1\\{key}={value}\n" for key, value in sorted(settings.items()))
+        f.write("size=1\n")
+
+
+def holds(pid, path):
+    """True when the process has `path` open."""
+    try:
+        fds = os.listdir(f"/proc/{pid}/fd")
+    except OSError:
+        return False
+    for fd in fds:
+        try:
+            if os.readlink(f"/proc/{pid}/fd/{fd}") == path:
+                return True
+        except OSError:
+            pass
+    return False
+
+
+def start_cutecom(procs, work, device, preload):
+    """Starts CuteCom on the session for `device` and presses its Open button (Alt+O: the
+    session names the device, but CuteCom opens it only when asked). Returns the process once
+    it holds the device and reads from it. `preload` (PtyModemLines.c built) lets it keep a
+    pty open at all."""
+    env = cutecom_env(work)
+    if preload:
+        env["LD_PRELOAD"] = preload
+    write_cutecom_session(env, device)
+    out = open(os.path.join(work, "cutecom.out"), "w")
+    p = procs.start(["cutecom", "-s", CUTECOM_SESSION], stdout=out, stderr=out, env=env,
+                    cwd=env["HOME"])
+
+    def window():
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(p.pid),
+                                "--name", "CuteCom"], capture_output=True, text=True, timeout=5)
+        return found.stdout.split()[0] if found.stdout.split() else None
+
+    wid = wait_for(window, READY_TIMEOUT_S, 0.1)
+    if not wid:
+        raise RuntimeError("CuteCom showed no window; see cutecom.out")
+    # Top left, beside the tool's window (centred, about 620 pixels wide), not over it.
+    subprocess.run(["xdotool", "windowmove", "--sync", wid, "0", "0"], timeout=5, check=False)
+    for _ in range(5):  # a key pressed before the window takes input is lost: ask again
+        subprocess.run(["xdotool", "windowfocus", "--sync", wid], timeout=5, check=False)
+        subprocess.run(["xdotool", "key", "alt+o"], timeout=5, check=False)
+        if wait_for(lambda: holds(p.pid, device), 2, 0.05):
+            break
+    else:
+        raise RuntimeError(f"CuteCom did not open {device}; see cutecom.out")
+    before = io_counters(p.pid).get("rchar", 0)
+    if not wait_for(lambda: io_counters(p.pid).get("rchar", 0) - before > 11520 // 2, 3, 0.1):
+        raise RuntimeError(f"CuteCom opened {device} but reads nothing; see cutecom.out")
+    return p
+
+
+def stop_peer(procs, p):
+    procs.stop(p)
+    remove_stale_locks(p.pid)
+
+
+def x_server_pid():
+    """The Xvfb serving $DISPLAY, if that is where we run; its CPU is the drawing both clients
+    asked for."""
+    display = os.environ.get("DISPLAY", "")
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                argv = f.read().split(b"\0")
+        except OSError:
+            continue
+        if argv and os.path.basename(argv[0]) == b"Xvfb" and display.encode() in argv:
+            return int(pid)
+    return None
+
+
+class Usage:
+    """CPU, read counters and VmRSS samples of a few processes over one window."""
+
+    def __init__(self, pids):
+        self.pids = {name: pid for name, pid in pids.items() if pid}
+        self.t0 = now_ns()
+        self.cpu0 = {n: cpu_seconds(p) for n, p in self.pids.items()}
+        self.io0 = {n: io_counters(p) for n, p in self.pids.items()}
+        self.rss = {n: [] for n in self.pids}
+
+    def sample_rss(self):
+        for name, pid in self.pids.items():
+            self.rss[name].append(status_kb(pid).get("VmRSS"))
+
+    def run(self, seconds, every_s=5.0):
+        deadline = self.t0 + int(seconds * 1e9)
+        while True:
+            self.sample_rss()
+            left = deadline - now_ns()
+            if left <= 0:
+                break
+            time.sleep(min(every_s, left / 1e9))
+        wall = (now_ns() - self.t0) / 1e9
+        out = {"seconds": wall}
+        for name, pid in self.pids.items():
+            cpu = cpu_seconds(pid) - self.cpu0[name]
+            io1 = io_counters(pid)
+            mem = status_kb(pid)
+            rss = self.rss[name]
+            out[name] = {
+                "cpu_s": cpu, "cpu_percent": 100 * cpu / wall,
+                "read_bytes_per_s": (io1.get("rchar", 0) - self.io0[name].get("rchar", 0)) / wall,
+                "read_calls_per_s": (io1.get("syscr", 0) - self.io0[name].get("syscr", 0)) / wall,
+                "rss_first_kb": rss[0], "rss_last_kb": rss[-1], "rss_max_kb": max(rss),
+                "vmhwm_kb": mem.get("VmHWM"), "rss_samples": rss}
+        return out
+
+
+def measure_stream(procs, args, work):
+    """Report lines back to back at 115200 baud (zk4-sim --stream): the tool, linked to one
+    simulator, and CuteCom, opened on another that streams the same lines, measured over the
+    same window. The tool's simulator also answers its polls, between two lines."""
+    log = os.path.join(work, "stream.log")
+    device = ["--stream", "--product", "J1939-003", "--drive"]
+    sim, _ = start_sim(procs, args.sim, work, log, device)
+    peer_sim, peer_device = start_sim(procs, args.sim, work, None, device)
+    tool = peer = None
+    try:
+        tool, _ = start_tool(procs, work)
+        if not wait_for(lambda: identified_at(commands(read_log(log))), IDENTIFY_TIMEOUT_S, 0.05):
+            raise RuntimeError("the tool did not identify the streaming device")
+        if args.peer:
+            peer = start_cutecom(procs, work, peer_device, args.peer_preload)
+        time.sleep(1.0)
+        window_from = read_log(log)[-1][0]
+        usage = Usage({"tool": tool.pid, "cutecom": peer.pid if peer else None,
+                       "sim": sim.pid, "x_server": x_server_pid()})
+        result = usage.run(args.seconds)
+        result["alive"] = tool.poll() is None and (peer is None or peer.poll() is None)
+    finally:
+        if peer:
+            stop_peer(procs, peer)
+        if tool:
+            stop_tool(procs, tool)
+        procs.stop(peer_sim)
+        procs.stop(sim)
+    cmds = [c for c in commands(read_log(log)) if c[0] > window_from]
+    result["polls"] = sum(1 for c in cmds if c[2] == "AT RALL\r\n")
+    result["reconnects"] = sum(1 for c in cmds if c[2] == "AT FW=?\r\n")
+    result["wire"] = wire_timing(cmds)
+    if peer:
+        result["ratio"] = result["tool"]["cpu_percent"] / max(result["cutecom"]["cpu_percent"],
+                                                                1e-9)
+    return result
 
 
 def run_benchmark(args, work):
@@ -418,13 +641,33 @@ def run_benchmark(args, work):
 # --- report -----------------------------------------------------------------------------------
 
 
-def verdict(value, target):
-    return "met" if value is not None and value < target else "MISSED"
+def verdict(ok):
+    return "met" if ok else "MISSED"
+
+
+def mib(kb):
+    return f"{kb / 1024:.1f} MiB" if kb is not None else "?"
+
+
+def wire_line(name, w):
+    if not w["gaps"]:
+        return f"Wire timing, {name}: no command seen"
+    ok = w["gaps_below_1ms"] == 0 and w["gaps_above_3ms"] == 0 and w["polls_outside_14_20ms"] == 0
+    spans = (f"; {w['polls']} polls span {w['poll_span_ms_min']:.1f} / "
+             f"{w['poll_span_ms_median']:.1f} / {w['poll_span_ms_max']:.1f} ms (min / median / "
+             f"max), {w['polls_outside_14_20ms']} outside 14-20 ms" if w["polls"] else "")
+    return (f"Wire timing, {name}: {w['gaps']} gaps within {w['commands']} commands, "
+            f"{w['gap_ms_min']:.3f} / {w['gap_ms_median']:.3f} / {w['gap_ms_max']:.3f} ms (min / "
+            f"median / max), {w['gaps_below_1ms']} below 1 ms ({w['gaps_read_together']} of them "
+            f"two bytes read in one chunk)"
+            f", {w['gaps_above_3ms']} above 3 ms{spans} (target: gaps 1-3 ms, polls 14-20 ms: "
+            f"{verdict(ok)})")
 
 
 def summary(r):
     lines = [f"Machine: {r['machine']}", f"Date: {r['date']}",
-             f"Load average before/after: {r['load_before']} / {r['load_after']}", ""]
+             f"Load average before/after: {r['load_before']} / {r['load_after']}",
+             f"uptime before: {r['uptime_before']}", f"uptime after: {r['uptime_after']}", ""]
     s = r.get("start")
     if s:
         lines.append(f"Start to first connect byte ({len(s['runs'])} starts): median "
@@ -435,15 +678,14 @@ def summary(r):
     if li:
         lines += [
             f"Linked, {li['seconds']:.1f} s: CPU {li['cpu_s'] * 1000:.0f} ms = "
-            f"{li['cpu_percent']:.2f} % of a core (target < 0.5 %: "
-            f"{verdict(li['cpu_percent'], 0.5)}); {li['polls']} polls, {li['reconnects']} "
-            f"reconnects; mean span of one 9-byte poll on the wire "
-            f"{li['poll_span_ms_mean']:.1f} ms",
-            f"Linked memory: VmRSS {li['vmrss_kb'] / 1024:.1f} MiB, VmHWM "
-            f"{li['vmhwm_kb'] / 1024:.1f} MiB (target < 60 MB: "
-            f"{verdict(li['vmhwm_kb'] * 1024 / 1e6, 60)}); RssAnon {li['rss_anon_kb'] / 1024:.1f}"
-            f", RssFile {li['rss_file_kb'] / 1024:.1f}, RssShmem {li['rss_shmem_kb'] / 1024:.1f}"
-            f", Pss {li['pss_kb'] / 1024:.1f} MiB"]
+            f"{li['cpu_percent']:.2f} % of a core (target < 0.3 %: "
+            f"{verdict(li['cpu_percent'] < 0.3)}); {li['polls']} polls, {li['reconnects']} "
+            f"reconnects",
+            f"Linked memory: VmRSS {mib(li['vmrss_kb'])}, VmHWM {mib(li['vmhwm_kb'])} "
+            f"(target < 40 MB: {verdict(li['vmhwm_kb'] * 1024 / 1e6 < 40)}); RssAnon "
+            f"{mib(li['rss_anon_kb'])}, RssFile {mib(li['rss_file_kb'])}, RssShmem "
+            f"{mib(li['rss_shmem_kb'])}, Pss {mib(li['pss_kb'])}",
+            wire_line("linked", li["wire"])]
     b = r.get("bench")
     if b:
         for name, agg in b.items():
@@ -452,25 +694,49 @@ def summary(r):
                          f" us CPU")
     q = r.get("quiet")
     if q:
-        lines.append(f"Searching, silent device, {q['seconds']:.1f} s: CPU "
-                     f"{q['cpu_s'] * 1000:.0f} ms = {q['cpu_percent']:.2f} % of a core; "
-                     f"{q['connects']} connects, interval "
-                     f"min {q['tick_ms_min']:.0f} ms, max {q['tick_ms_max']:.0f} ms, mean "
-                     f"{q['tick_ms_mean']:.0f} ms, 95th percentile {q['tick_ms_p95']:.0f} ms")
+        lines += [
+            f"Searching, silent device, {q['seconds']:.1f} s: CPU {q['cpu_s'] * 1000:.0f} ms = "
+            f"{q['cpu_percent']:.2f} % of a core (target < 1 %: {verdict(q['cpu_percent'] < 1)})"
+            f"; {q['connects']} connects, interval min {q['tick_ms_min']:.0f} ms, max "
+            f"{q['tick_ms_max']:.0f} ms, mean {q['tick_ms_mean']:.0f} ms, 95th percentile "
+            f"{q['tick_ms_p95']:.0f} ms; VmRSS last {mib(q['rss_last_kb'])}",
+            wire_line("searching", q["wire"])]
+    st = r.get("stream")
+    if st:
+        t, c = st["tool"], st.get("cutecom")
+        line = (f"Stream of report lines, {st['seconds']:.1f} s: tool CPU {t['cpu_s'] * 1000:.0f} "
+                f"ms = {t['cpu_percent']:.2f} % of a core, VmRSS last {mib(t['rss_last_kb'])}, "
+                f"read {t['read_bytes_per_s']:.0f} bytes/s; {st['polls']} polls, "
+                f"{st['reconnects']} reconnects")
+        if c:
+            ok = t["cpu_percent"] < 1.5 and st["ratio"] <= 0.5
+            line += (f"\n  CuteCom on the same stream: CPU {c['cpu_s'] * 1000:.0f} ms = "
+                     f"{c['cpu_percent']:.2f} %, VmRSS first {mib(c['rss_first_kb'])}, last "
+                     f"{mib(c['rss_last_kb'])}, read {c['read_bytes_per_s']:.0f} bytes/s"
+                     f"\n  tool / CuteCom CPU = {st['ratio']:.2f} (target: at most 0.5 and tool "
+                     f"< 1.5 %: {verdict(ok)})")
+            if c["read_bytes_per_s"] < 0.9 * 11520:
+                line += "\n  CuteCom read less than 90 % of the stream: the ratio is not a fair one"
+        else:
+            line += f" (no CuteCom; tool target < 1.5 %: {verdict(t['cpu_percent'] < 1.5)})"
+        if "x_server" in st:
+            line += f"\n  Xvfb (drawing for both) {st['x_server']['cpu_percent']:.2f} %"
+        line += f"; simulator {st['sim']['cpu_percent']:.2f} %"
+        lines += [line, wire_line("stream", st["wire"])]
     fl = r.get("flood")
     if fl:
         lines += [
             f"Flood, {fl['seconds']:.1f} s: CPU {fl['cpu_s'] * 1000:.0f} ms = "
             f"{fl['cpu_percent']:.2f} % of a core (target < 10 %: "
-            f"{verdict(fl['cpu_percent'], 10)}); simulator {fl['sim_cpu_percent']:.2f} %; "
+            f"{verdict(fl['cpu_percent'] < 10)}); simulator {fl['sim_cpu_percent']:.2f} %; "
             f"tool read {fl['read_bytes_per_s']:.0f} bytes/s in {fl['read_calls_per_s']:.0f} "
             f"read calls/s",
             f"Flood ticks: {fl['connects']} connects ({fl['id_queries']} ID?, {fl['polls']} RALL)"
             f", interval min {fl['tick_ms_min']:.0f} ms, max {fl['tick_ms_max']:.0f} ms, mean "
             f"{fl['tick_ms_mean']:.0f} ms, 95th percentile {fl['tick_ms_p95']:.0f} ms",
-            f"Flood VmRSS: first {fl['rss_first_kb'] / 1024:.1f} MiB, last "
-            f"{fl['rss_last_kb'] / 1024:.1f}, max {fl['rss_max_kb'] / 1024:.1f} "
-            f"({len(fl['rss_samples'])} samples, every 5 s)"]
+            f"Flood VmRSS: first {mib(fl['rss_first_kb'])}, last {mib(fl['rss_last_kb'])}, max "
+            f"{mib(fl['rss_max_kb'])} ({len(fl['rss_samples'])} samples, every 5 s)",
+            wire_line("flood", fl["wire"])]
     return "\n".join(lines)
 
 
@@ -484,6 +750,10 @@ def machine():
         elif key == "CPU(s)":
             cores = value.strip()
     return f"{model}, {cores} CPUs, kernel {os.uname().release}"
+
+
+def uptime():
+    return subprocess.run(["uptime"], capture_output=True, text=True).stdout.strip()
 
 
 def load():
@@ -500,7 +770,10 @@ def main():
     parser.add_argument("--seconds", type=float, default=60)
     parser.add_argument("--starts", type=int, default=5)
     parser.add_argument("--json", help="write all figures to this file")
-    parser.add_argument("--phases", default="start,linked,bench,quiet,flood",
+    parser.add_argument("--no-peer", dest="peer", action="store_false",
+                        help="leave CuteCom out of the stream measurement")
+    parser.add_argument("--peer-preload", help="PtyModemLines.c built, preloaded into CuteCom")
+    parser.add_argument("--phases", default="start,linked,bench,quiet,stream,flood",
                         help="which measurements to run, comma-separated")
     args = parser.parse_args()
     for signo in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
@@ -510,7 +783,7 @@ def main():
     subprocess.run(["cp", args.tool, exe], check=True)
     procs = Processes(os.path.join(args.work, "pids"))
     result = {"machine": machine(), "date": time.strftime("%Y-%m-%d %H:%M:%S %Z"),
-              "load_before": load(), "seconds": args.seconds}
+              "load_before": load(), "uptime_before": uptime(), "seconds": args.seconds}
     try:
         phases = args.phases.split(",")
         if "start" in phases:
@@ -522,6 +795,8 @@ def main():
         if "quiet" in phases:
             result["quiet"] = measure_searching(procs, args, args.work, "quiet",
                                                 ["--silent-after", "0"])
+        if "stream" in phases:
+            result["stream"] = measure_stream(procs, args, args.work)
         if "flood" in phases:
             result["flood"] = measure_searching(procs, args, args.work, "flood", ["--flood"])
     except Stop as e:
@@ -530,6 +805,7 @@ def main():
     finally:
         procs.stop_all()
     result["load_after"] = load()
+    result["uptime_after"] = uptime()
     if args.json:
         with open(args.json, "w") as f:
             json.dump(result, f, indent=1)

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Measures the built tool against zk4-sim: start-up to the first connect burst, CPU and memory
-# while linked, the identification benchmark, and CPU, tick spacing and memory while searching
-# a silent device and while the simulator floods the port.
+# while linked, the identification benchmark, CPU, tick spacing and memory while searching a
+# silent device, while a device streams report lines (with CuteCom on the same stream as the
+# peer, in the same window) and while the simulator floods the port; and the pacing of every
+# command the tool sent, from the simulator's log.
 # Usage: bench/measure.sh [seconds per long measurement, default 60]
 #
 # Builds ZK4, zk4-sim and zk4-bench-identification into BUILD_DIR (default build-measure),
-# runs under xvfb-run when there is no display, runs the tool from a copy in a fresh folder
-# (own ZK4.ini and ports/), and leaves no process, link or folder behind. All figures also go
-# to $ZK4_MEASURE_JSON when that is set; ZK4_MEASURE_PHASES (comma-separated, from
-# start,linked,bench,quiet,flood) runs only some of the measurements.
+# installs cutecom and xdotool with apt-get when they are missing, runs under xvfb-run when
+# there is no display, runs the tool from a copy in a fresh folder (own ZK4.ini and ports/) and
+# CuteCom with a private HOME and XDG_CONFIG_HOME in it, and leaves no process, link or folder
+# behind. All figures also go to $ZK4_MEASURE_JSON when that is set; ZK4_MEASURE_PHASES
+# (comma-separated, from start,linked,bench,quiet,stream,flood) runs only some of them;
+# ZK4_MEASURE_TOOL measures another ZK4 executable (an older build) with the same simulator.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-60}
@@ -24,9 +28,24 @@ if [ -z "${ZK4_MEASURE_INSIDE_XVFB:-}" ]; then
       -DZK4_BUILD_BENCH=ON >/dev/null
   fi
   cmake --build "$build" --target ZK4 zk4-sim zk4-bench-identification -j2 >/dev/null
+  missing=()
+  if [[ ,${ZK4_MEASURE_PHASES:-stream}, == *,stream,* ]]; then
+    command -v cutecom >/dev/null || missing+=(cutecom)
+    command -v xdotool >/dev/null || missing+=(xdotool)
+  fi
+  if ((${#missing[@]})); then
+    echo "Installing ${missing[*]} (the peer in the stream measurement)."
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get install -y -qq "${missing[@]}" >/dev/null ||
+      { apt-get update -qq && apt-get install -y -qq "${missing[@]}" >/dev/null; }
+  fi
+  # Without it CuteCom closes a pseudo-terminal right after opening it (see the file).
+  cc -shared -fPIC -O2 -Wall -Wextra -Wpedantic -Werror -o "$build/pty-modem-lines.so" \
+    "$root/bench/PtyModemLines.c" -ldl
   if [ -z "${DISPLAY:-}" ]; then
     export ZK4_MEASURE_INSIDE_XVFB=1
-    exec xvfb-run -a -s "-screen 0 1024x600x24" "$0" "$@"
+    # Wide enough for the tool and CuteCom side by side, neither covering the other.
+    exec xvfb-run -a -s "-screen 0 2200x900x24" "$0" "$@"
   fi
 fi
 
@@ -40,10 +59,12 @@ cleanup() {
     wait "$driver" 2>/dev/null || true
   fi
   if [ -f "$work/pids" ]; then
-    # Children the driver had not reaped; each one's command line names the work folder.
+    # Children the driver had not reaped; each one's command line (CuteCom: its HOME) names
+    # the work folder.
     local pid lock owner ours=()
     while read -r pid; do
-      if tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qF "$work/"; then
+      if cat "/proc/$pid/cmdline" "/proc/$pid/environ" 2>/dev/null | tr '\0' ' ' |
+        grep -qF "$work/"; then
         ours+=("$pid")
       fi
     done <"$work/pids"
@@ -54,11 +75,13 @@ cleanup() {
     for pid in "${ours[@]}"; do
       kill -KILL "$pid" 2>/dev/null || true
     done
-    # A tool ended by a signal leaves QSerialPort's lock file ("<pid>", "ZK4", ...) behind.
+    # A tool or CuteCom ended by a signal leaves QSerialPort's lock file ("<pid>", "ZK4" or
+    # "cutecom", ...) behind.
     for lock in /var/lock/LCK..* /tmp/LCK..* /var/tmp/LCK..*; do
       [ -f "$lock" ] || continue
       owner=$(sed -n 1p "$lock" 2>/dev/null | tr -d ' ')
-      if [ "$(sed -n 2p "$lock" 2>/dev/null)" = ZK4 ] && grep -qx "$owner" "$work/pids"; then
+      case "$(sed -n 2p "$lock" 2>/dev/null)" in ZK4 | cutecom) ;; *) continue ;; esac
+      if grep -qx "$owner" "$work/pids"; then
         rm -f "$lock"
       fi
     done
@@ -68,9 +91,10 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
-echo "Measuring with ${seconds} s per long measurement (about $((3 * seconds + 45)) s in all)."
-python3 "$root/bench/measure.py" --tool "$build/ZK4" --sim "$build/zk4-sim" \
+echo "Measuring with ${seconds} s per long measurement (about $((4 * seconds + 60)) s in all)."
+python3 "$root/bench/measure.py" --tool "${ZK4_MEASURE_TOOL:-$build/ZK4}" --sim "$build/zk4-sim" \
   --bench "$build/zk4-bench-identification" --work "$work" --seconds "$seconds" \
+  --peer-preload "$build/pty-modem-lines.so" \
   ${ZK4_MEASURE_JSON:+--json "$ZK4_MEASURE_JSON"} \
   ${ZK4_MEASURE_PHASES:+--phases "$ZK4_MEASURE_PHASES"} &
 driver=$!

@@ -182,7 +182,8 @@ constexpr std::array<OptionInfo, 22> kOptions = {
              return {};
          }},
         {"--silent-after", "SECONDS",
-         "fault: stop answering this long after start (bytes are still read and logged)",
+         "fault: stop answering (and streaming or flooding) this long after start (bytes "
+         "are still read and logged)",
          [](SimOptions& o, std::string_view v) { return ApplySeconds(o.silentAfterMs, v); }},
         {"--hangup-after", "SECONDS",
          "fault: this long after start close the pseudo-terminal like an unplugged adapter, "
@@ -194,6 +195,13 @@ constexpr std::array<OptionInfo, 22> kOptions = {
          "are still read and logged",
          [](SimOptions& o, std::string_view) -> std::string {
              o.flood = true;
+             return {};
+         }},
+        {"--stream", "",
+         "send report lines (the five of an \"AT RALL\" answer, over and over) back to back "
+         "at the line's full rate, 11520 bytes/s; answers go out between two lines",
+         [](SimOptions& o, std::string_view) -> std::string {
+             o.stream = true;
              return {};
          }},
         {"--link-beside", "PATH",
@@ -290,7 +298,9 @@ OptionsResult ParseOptions(std::span<const std::string_view> args) {
         seenCode = seenCode || name == "--code";
         seenPort = seenPort || name == "--port";
     }
-    if (seenProduct && seenCode) {
+    if (result.options.flood && result.options.stream) {
+        result.error = "--flood and --stream both fill the line; give one";
+    } else if (seenProduct && seenCode) {
         result.error = "--product and --code both choose the product code; give one";
     } else if (seenPort && result.options.linkBeside.empty()) {
         result.error = "--port names the link that --link-beside makes; give --link-beside too";

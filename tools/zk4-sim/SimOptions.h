@@ -18,7 +18,8 @@ struct SimOptions {
     std::string logPath;                         // empty: no log
     std::optional<std::uint32_t> silentAfterMs;  // stop answering after this long
     std::optional<std::uint32_t> hangupAfterMs;  // close the pty and exit after this long
-    bool flood = false;  // random bytes at the line's full rate instead of answers
+    bool flood = false;   // random bytes at the line's full rate instead of answers
+    bool stream = false;  // report lines at the line's full rate, answers between them
     bool help = false;
 };
 

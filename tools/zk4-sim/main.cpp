@@ -3,7 +3,8 @@
 // Opens a pseudo-terminal, puts its slave side in raw mode, optionally links it as
 // ports/COMn beside the host tool, prints "ready <slave path>" and then answers the host until
 // SIGINT/SIGTERM/SIGHUP or the --hangup-after deadline. With --flood it sends random bytes at
-// the line's full rate instead of answering.
+// the line's full rate instead of answering; with --stream, report lines at that rate with the
+// answers slipped in between two lines.
 //
 // The simulator does not keep the slave open itself. Holding it would pin the terminal's
 // state between host sessions: an exclusive-access flag (TIOCEXCL, which serial libraries set)
@@ -19,15 +20,19 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "SimDevice.h"
@@ -44,7 +49,7 @@ constexpr milliseconds kIdleRecheck{25};
 
 // 115200 baud with a start bit, 8 data bits and a stop bit: 10 bit times per byte.
 constexpr std::uint64_t kLineBytesPerSecond = 115200 / 10;
-constexpr milliseconds kFloodStep{10};
+constexpr milliseconds kFullRateStep{10};
 
 int g_signalPipe[2] = {-1, -1};
 
@@ -193,40 +198,73 @@ std::string_view WriteAll(int fd, std::string_view bytes) {
     return bytes.substr(0, sent);
 }
 
-// A saturated line: random bytes at exactly the line's rate. What is due follows from the
-// time since start, so a late wake-up sends the bytes owed in one chunk and the average rate
-// never drifts; bytes the terminal cannot take are dropped (WriteAll), never sent later.
-class Flood {
+// A saturated line: bytes at exactly the line's rate. What is due follows from the time since
+// start, so a late wake-up sends the bytes owed in one chunk and the average rate never drifts;
+// bytes the terminal cannot take are dropped (WriteAll), never sent later. The source hands out
+// the next piece whenever the queue runs short; a piece is never cut by a later one.
+class FullRateSender {
   public:
-    explicit Flood(Clock::time_point start) : m_start(start), m_next(start) {}
+    using Source = std::function<std::string(Clock::time_point)>;  // never empty
+
+    FullRateSender(Clock::time_point start, Source source)
+        : m_start(start), m_next(start), m_source(std::move(source)) {}
 
     Clock::time_point NextAt() const { return m_next; }
 
     std::string Take(Clock::time_point now) {
         const auto us = std::chrono::duration_cast<microseconds>(now - m_start).count();
         const std::uint64_t due = static_cast<std::uint64_t>(us) * kLineBytesPerSecond / 1000000;
-        std::string bytes(static_cast<std::size_t>(due - m_sent), '\0');
-        for (char& c : bytes) {
-            c = static_cast<char>(NextByte());
+        const auto count = static_cast<std::size_t>(due - m_sent);
+        while (m_queue.size() < count) {
+            m_queue += m_source(now);
         }
+        std::string bytes = m_queue.substr(0, count);
+        m_queue.erase(0, count);
         m_sent = due;
-        m_next = now + kFloodStep;
+        m_next = now + kFullRateStep;
         return bytes;
     }
 
   private:
-    std::uint8_t NextByte() {  // xorshift32, a fixed seed: the same stream every run
-        m_state ^= m_state << 13;
-        m_state ^= m_state >> 17;
-        m_state ^= m_state << 5;
-        return static_cast<std::uint8_t>(m_state >> 24);
-    }
-
     Clock::time_point m_start;
     Clock::time_point m_next;
+    Source m_source;
+    std::string m_queue;
     std::uint64_t m_sent = 0;
-    std::uint32_t m_state = 0x9E3779B9u;
 };
+
+// Random bytes from a fixed seed (xorshift32): the same flood every run.
+FullRateSender::Source FloodSource() {
+    return [state = std::uint32_t{0x9E3779B9u}](Clock::time_point) mutable {
+        std::string bytes(64, '\0');
+        for (char& c : bytes) {
+            state ^= state << 13;
+            state ^= state >> 17;
+            state ^= state << 5;
+            c = static_cast<char>(state >> 24);
+        }
+        return bytes;
+    };
+}
+
+// One line at a time, so that an answer waits at most one line: the pending answers first,
+// else the next line of a poll's answer (values of the moment, faults applied).
+FullRateSender::Source StreamSource(zk4sim::SimDevice& device, std::string& answers,
+                                    Clock::time_point start) {
+    return [&device, &answers, start, lines = std::string()](Clock::time_point now) mutable {
+        if (!answers.empty()) {
+            return std::exchange(answers, {});
+        }
+        if (lines.empty()) {
+            const std::chrono::duration<double> seconds = now - start;
+            lines = device.Answer({zk4sim::CommandKind::ReadAll}, seconds.count());
+        }
+        const std::size_t end = lines.find('\n');
+        std::string line = lines.substr(0, end == std::string::npos ? end : end + 1);
+        lines.erase(0, line.size());
+        return line;
+    };
+}
 
 bool InstallSignalHandlers() {
     if (pipe(g_signalPipe) != 0) {
@@ -280,7 +318,13 @@ int Run(const zk4sim::SimOptions& options) {
     const Clock::time_point hangupAt = deadline(options.hangupAfterMs);
     const Clock::time_point silentFrom = deadline(options.silentAfterMs);
     Clock::time_point masterIdleUntil = start;  // while no host holds the slave
-    Flood flood(start);
+    std::string streamAnswers;                  // waiting for the end of the line being streamed
+    std::optional<FullRateSender> fullRate;
+    if (options.flood) {
+        fullRate.emplace(start, FloodSource());
+    } else if (options.stream) {
+        fullRate.emplace(start, StreamSource(device, streamAnswers, start));
+    }
     int exitCode = 0;
 
     for (;;) {
@@ -290,14 +334,16 @@ int Run(const zk4sim::SimOptions& options) {
         }
         const bool watchMaster = now >= masterIdleUntil;
         Clock::time_point wakeAt = watchMaster ? hangupAt : std::min(hangupAt, masterIdleUntil);
-        if (options.flood) {
-            wakeAt = std::min(wakeAt, flood.NextAt());
+        if (fullRate && now < silentFrom) {
+            wakeAt = std::min(wakeAt, fullRate->NextAt());
         }
         int timeoutMs = -1;
         if (wakeAt != Clock::time_point::max()) {
             // Rounded up, so that the loop does not wake a little early and poll again at once.
+            // A wake-up already overdue (the process was not scheduled in time) polls without
+            // waiting: a negative timeout would wait for ever.
             const auto left = std::chrono::ceil<milliseconds>(wakeAt - now).count();
-            timeoutMs = static_cast<int>(std::min<long long>(left, INT_MAX));
+            timeoutMs = static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
         }
         pollfd fds[2] = {{g_signalPipe[0], POLLIN, 0},
                          {watchMaster ? master.Get() : -1, POLLIN, 0}};
@@ -324,9 +370,13 @@ int Run(const zk4sim::SimOptions& options) {
                 if (received < silentFrom && !options.flood) {
                     const auto us =
                         std::chrono::duration_cast<microseconds>(received - start).count();
-                    const std::string answer = device.Receive(bytes, static_cast<double>(us) / 1e6);
-                    const std::string_view sent = WriteAll(master.Get(), answer);
-                    log.Write(Clock::now(), zk4::TraceKind::DeviceToHost, sent);
+                    std::string answer = device.Receive(bytes, static_cast<double>(us) / 1e6);
+                    if (options.stream) {
+                        streamAnswers += answer;
+                    } else {
+                        const std::string_view sent = WriteAll(master.Get(), answer);
+                        log.Write(Clock::now(), zk4::TraceKind::DeviceToHost, sent);
+                    }
                 }
             } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
                 masterIdleUntil = Clock::now() + kIdleRecheck;  // EIO: the host closed the port
@@ -334,12 +384,10 @@ int Run(const zk4sim::SimOptions& options) {
         } else if ((fds[1].revents & (POLLHUP | POLLERR)) != 0) {
             masterIdleUntil = Clock::now() + kIdleRecheck;
         }
-        if (options.flood) {
-            if (const Clock::time_point at = Clock::now(); at >= flood.NextAt()) {
-                const std::string burst = flood.Take(at);
-                log.Write(Clock::now(), zk4::TraceKind::DeviceToHost,
-                          WriteAll(master.Get(), burst));
-            }
+        if (const Clock::time_point at = Clock::now();
+            fullRate && at >= fullRate->NextAt() && at < silentFrom) {
+            const std::string burst = fullRate->Take(at);
+            log.Write(Clock::now(), zk4::TraceKind::DeviceToHost, WriteAll(master.Get(), burst));
         }
     }
 
