@@ -179,7 +179,7 @@ host_commands() {
   awk 'BEGIN { for (i = 32; i < 127; i++) ch[sprintf("%02X", i)] = sprintf("%c", i) }
        NF == 2 && $2 ~ /^[0-9A-Fa-f][0-9A-Fa-f]$/ {
          b = toupper($2); if (b in ch) printf "%s", ch[b]; else if (b == "0A") printf "\n"; next }
-       $2 == "H>D" { sub(/^[^ ]+ H>D /, ""); print }' "$1" |
+       $2 == "H>D" { sub(/^[^ ]+ H>D /, ""); gsub(/\\r/, ""); gsub(/\\n/, "\n"); printf "%s", $0 }' "$1" |
     grep -oE 'AT (FW=\?|ID\?|RALL|CN=[0-9]+|HZ=[0-9.]+)' || true
 }
 # Identified: after the last "AT ID?" the tool sent "AT RALL" at least three times, once with
