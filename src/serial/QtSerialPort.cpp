@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QMetaObject>
 #include <QString>
 #include <QtGlobal>
@@ -23,6 +25,11 @@ namespace {
 
 // How long a write may wait for the driver to take its bytes before the port counts as stuck.
 constexpr int kWriteTimeoutMs = 1000;
+
+// Receive notifications come at most this often: a device streaming at the line's full rate
+// is handled in chunks of up to a couple of hundred bytes instead of one pass of the event
+// loop (and one repaint) per byte or two. Nothing waits on an answer for less than a second.
+constexpr qint64 kReceiveBatchMs = 20;
 
 // Read errors in a row, with no data between them and no hang-up seen, after which the line
 // is treated as gone anyway, so an unusual driver cannot make the event loop spin.
@@ -93,6 +100,7 @@ struct QtSerialPort::Impl {
     int spuriousErrors = 0;
     unsigned generation = 0;  // changes at every open and close; stale queued work checks it
     unsigned reads = 0;
+    QElapsedTimer lastDelivery;  // when the handler was last notified of received bytes
     std::vector<std::uint8_t> pending;  // received bytes taken out of `port`, not yet read
     ReceiveHandler handler;
 
@@ -141,8 +149,13 @@ void QtSerialPort::Impl::QueueReceive() {
         return;
     }
     receiveQueued = true;
-    QMetaObject::invokeMethod(
-        &owner, [this] { DeliverReceive(); }, Qt::QueuedConnection);
+    const qint64 since = lastDelivery.isValid() ? lastDelivery.elapsed() : kReceiveBatchMs;
+    if (since >= kReceiveBatchMs) {
+        QMetaObject::invokeMethod(
+            &owner, [this] { DeliverReceive(); }, Qt::QueuedConnection);
+    } else {
+        QTimer::singleShot(kReceiveBatchMs - since, &owner, [this] { DeliverReceive(); });
+    }
 }
 
 void QtSerialPort::Impl::DeliverReceive() {
@@ -153,6 +166,7 @@ void QtSerialPort::Impl::DeliverReceive() {
         return;
     }
     const unsigned readsBefore = reads;
+    lastDelivery.start();
     CallHandler(kCommEventReceive);
     // Bytes left after a handler that did read (a limited input length, or arrivals during
     // the handler) get another notification. A handler that read nothing is not asked again
