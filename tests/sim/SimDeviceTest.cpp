@@ -140,10 +140,8 @@ TEST(SimOptions, ArgumentsSetTheirValuesOrAreRefused) {
             }
         }
     }
-    const SimOptions o = Parse(
-                             "--link-beside /x/ZK4 --port=COM30 --log /x/log --silent-after 1 "
-                             "--hangup-after 2.5 --flood -h")
-                             .options;
+    const std::string where = "--link-beside /x/ZK4 --port=COM30 --log /x/log --flood -h";
+    const SimOptions o = Parse(where + " --silent-after 1 --hangup-after 2.5").options;
     EXPECT_EQ(std::tuple(o.linkBeside, o.port, o.logPath, o.silentAfterMs, o.hangupAfterMs, o.flood,
                          o.help),
               std::tuple("/x/ZK4", "COM30", "/x/log", 1000u, 2500u, true, true));
