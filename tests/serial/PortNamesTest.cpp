@@ -1,10 +1,11 @@
+#include "serial/PortNames.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "serial/PortNames.h"
 #include "support/TempDir.h"
 
 namespace zk4 {
@@ -28,40 +29,29 @@ TEST(PortNumberFromName, OnlyExactComOneToThirtyCount) {
 TEST(DeviceForPort, FirstFolderWithALinkWinsElseTheFixedTable) {
     test::TempDir temp;
     const fs::path root = fs::canonical(temp.Path());
-    const fs::path ports = root / "ports";
-    const fs::path user = root / "user";
-    const std::string real = root / "ttyReal";
-    fs::create_directories(ports);
-    fs::create_directories(user);
+    const std::string p = root / "ports", u = root / "user", real = root / "ttyReal";
+    fs::create_directories(p);
+    fs::create_directories(u);
     test::WriteFile(real, "x");
-    test::WriteFile(ports / "COM22", "x");  // a plain file stands for itself
+    test::WriteFile(p + "/COM22", "x");  // a plain file stands for itself
     fs::create_symlink(real, root / "by-id-link");
-    fs::create_symlink("../ttyReal", ports / "COM4");                     // relative to its folder
-    fs::create_symlink(root / "by-id-link", ports / "COM5");              // a link to a link
-    fs::create_symlink("/nonexistent-zk4/usb-adapter", ports / "COM12");  // unplugged
-    fs::create_symlink("gone/ttyUSB7", ports / "COM13");                  // dangling, relative
-    fs::create_symlink("g", user / "COM14");
-    fs::create_symlink("/dev/null", user / "COM4");  // hidden by ports/COM4
-    fs::create_symlink("../ttyReal", user / "COM6");
-
-    const std::string p = ports.string() + "/", u = user.string() + "/";
-    const std::vector<std::pair<int, std::string>> cases = {{4, real},
-                                                            {5, real},
-                                                            {6, real},
-                                                            {12, "/nonexistent-zk4/usb-adapter"},
-                                                            {13, p + "gone/ttyUSB7"},
-                                                            {14, u + "g"},
-                                                            {22, p + "COM22"},
-                                                            {1, "/dev/ttyUSB0"},
-                                                            {10, "/dev/ttyUSB9"},
-                                                            {11, "/dev/ttyACM0"},
-                                                            {20, "/dev/ttyACM9"},
-                                                            {21, "/dev/ttyS0"},
-                                                            {30, "/dev/ttyS9"},
-                                                            {31, "/dev/ttyUSB0"}};
-    for (const auto& [number, device] : cases) {
-        EXPECT_EQ(DeviceForPort(number, {ports.string(), user.string()}), device)
-            << ComName(number);
+    for (const auto& [target, link] : std::vector<std::pair<std::string, std::string>>{
+             {"../ttyReal", p + "/COM4"},  // relative to its folder
+             {root / "by-id-link", p + "/COM5"},
+             {"/nonexistent-zk4/usb", p + "/COM12"},  // unplugged
+             {"gone/ttyUSB7", p + "/COM13"},
+             {"/dev/null", u + "/COM4"},  // hidden by ports/COM4
+             {"../ttyReal", u + "/COM6"}}) {
+        fs::create_symlink(target, link);
+    }
+    // A port number, then its device; "~" stands for the test's folder.
+    for (const std::string row :
+         {"4 ~/ttyReal", "5 ~/ttyReal", "6 ~/ttyReal", "12 /nonexistent-zk4/usb",
+          "13 ~/ports/gone/ttyUSB7", "22 ~/ports/COM22", "10 /dev/ttyUSB9", "11 /dev/ttyACM0",
+          "21 /dev/ttyS0", "30 /dev/ttyS9", "31 /dev/ttyUSB0"}) {
+        std::string device = row.substr(row.find(' ') + 1);
+        device = device[0] == '~' ? root.string() + device.substr(1) : device;
+        EXPECT_EQ(DeviceForPort(std::stoi(row), {p, u}), device) << row;
     }
 }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <ostream>
 
 #include "support/FakeSerialPort.h"
 #include "support/TempDir.h"
@@ -12,93 +11,68 @@ namespace zk4 {
 namespace {
 
 using test::FakeSerialPort;
-using test::ReadFile;
-using test::TempDir;
 
-std::span<const std::uint8_t> Bytes(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+void Write(SerialPort& port, std::string_view text) {
+    port.Write({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()});
 }
 
-struct Row {
-    const char* name;
-    std::function<void(SerialPort& traced, FakeSerialPort& inner)> operations;
-    std::string trace;  // with the clock at 1000 ms, 1.5 ms on at every reading
-    std::size_t bufferLimit = TracingSerialPort::kBufferLimit;
-};
-
-void PrintTo(const Row& row, std::ostream* os) {
-    *os << row.name;
-}
-
-class TracingSerialPortTrace : public testing::TestWithParam<Row> {};
-
-TEST_P(TracingSerialPortTrace, RecordsWhatPassesAndWritesItOnDestruction) {
-    TempDir dir;
+// The trace clock starts at 1000 ms and moves 1.5 ms at every reading.
+TEST(TracingSerialPort, TracesWhatPassesAtDestructionOrSaysWhyItCannot) {
+    struct Row {
+        std::function<void(SerialPort& traced, FakeSerialPort& inner)> operations;
+        std::string trace;
+        std::size_t bufferLimit = TracingSerialPort::kBufferLimit;
+    };
+    const std::vector<Row> rows = {
+        {[](SerialPort& port, FakeSerialPort& inner) {
+             port.SelectPort(3);
+             port.Open();
+             Write(port, "AT ID?\r\n");
+             port.ReadAll();
+             inner.pending = {'A', 'C', 'K', 0x00, '\r', '\n'};
+             EXPECT_EQ(port.ReadAll().size(), 6u);
+             port.Close();
+             EXPECT_EQ(inner.WrittenText(), "AT ID?\r\n");
+             EXPECT_EQ(inner.calls.size(), 5u);  // select, open, read, read, close
+         },
+         "1000.000 -- COM3 opened\n1001.500 H>D AT ID?\\r\\n\n1003.000 D>H ACK\\x00\\r\\n\n"
+         "1004.500 -- COM3 closed\n1006.000 -- trace ends\n"},
+        {[](SerialPort& port, FakeSerialPort& inner) {
+             port.SelectPort(7);
+             inner.refuseOpen = "COM7 is in use.";
+             EXPECT_THROW(port.Open(), SerialError);
+             EXPECT_THROW(Write(port, "AT\r\n"), SerialError);
+         },
+         "1000.000 -- COM7 not opened: COM7 is in use.\n"
+         "1001.500 -- write refused: The port is not open.\n1003.000 -- trace ends\n"},
+        {[](SerialPort& port, FakeSerialPort& inner) {  // lines beyond the buffer are counted
+             inner.open = true;
+             for (int i = 0; i < 4; ++i) {
+                 Write(port, "AT RALL\r\n");
+             }
+         },
+         "1000.000 H>D AT RALL\\r\\n\n"
+         "1006.000 -- 3 lines lost here: the trace file did not keep up\n1006.000 -- trace ends\n",
+         180},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.trace);
+        test::TempDir dir;
+        FakeSerialPort inner;
+        std::int64_t us = 1'000'000;
+        auto opened = TracingSerialPort::OpenTrace(
+            inner, dir / "trace", [&us] { return std::exchange(us, us + 1500); }, row.bufferLimit);
+        ASSERT_TRUE(opened.port) << opened.error;
+        row.operations(*opened.port, inner);
+        EXPECT_EQ(test::ReadFile(dir / "trace"), "") << "written to the file before its time";
+        opened.port.reset();
+        EXPECT_EQ(test::ReadFile(dir / "trace"), row.trace);
+    }
+    test::TempDir dir;
     FakeSerialPort inner;
-    std::int64_t us = 1'000'000;
-    auto opened = TracingSerialPort::OpenTrace(
-        inner, dir / "trace", [&us] { return std::exchange(us, us + 1500); },
-        GetParam().bufferLimit);
-    ASSERT_TRUE(opened.port) << opened.error;
-    GetParam().operations(*opened.port, inner);
-    EXPECT_EQ(ReadFile(dir / "trace"), "") << "written to the file before its time";
-    opened.port.reset();
-    EXPECT_EQ(ReadFile(dir / "trace"), GetParam().trace);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Operations, TracingSerialPortTrace,
-    testing::Values(Row{"AConversation",
-                        [](SerialPort& port, FakeSerialPort& inner) {
-                            port.SelectPort(3);
-                            port.Configure(PortConfig{});
-                            port.Open();
-                            port.Write(Bytes("AT ID?\r\n"));
-                            EXPECT_EQ(port.ReadAll(), std::vector<std::uint8_t>{});
-                            inner.pending = {'A', 'C', 'K', 0x00, '\r', '\n'};
-                            EXPECT_EQ(port.ReadAll().size(), 6u);
-                            port.Close();
-                            port.Close();
-                            EXPECT_EQ(inner.WrittenText(), "AT ID?\r\n");
-                            EXPECT_EQ(inner.calls,
-                                      (std::vector<std::string>{"select 3", "configure", "open",
-                                                                "read", "read", "close", "close"}));
-                        },
-                        "1000.000 -- COM3 opened\n"
-                        "1001.500 H>D AT ID?\\r\\n\n"
-                        "1003.000 D>H ACK\\x00\\r\\n\n"
-                        "1004.500 -- COM3 closed\n"
-                        "1006.000 -- trace ends\n"},
-                    Row{"RefusalsAreNotedAndStillThrown",
-                        [](SerialPort& port, FakeSerialPort& inner) {
-                            port.SelectPort(7);
-                            inner.refuseOpen = "COM7 is in use.";
-                            EXPECT_THROW(port.Open(), SerialError);
-                            EXPECT_THROW(port.Write(Bytes("AT\r\n")), SerialError);
-                        },
-                        "1000.000 -- COM7 not opened: COM7 is in use.\n"
-                        "1001.500 -- write refused: The port is not open.\n"
-                        "1003.000 -- trace ends\n"},
-                    Row{"LinesBeyondTheBufferAreCountedInANote",
-                        [](SerialPort& port, FakeSerialPort& inner) {
-                            inner.open = true;
-                            for (int i = 0; i < 4; ++i) {
-                                port.Write(Bytes("AT RALL\r\n"));
-                            }
-                        },
-                        "1000.000 H>D AT RALL\\r\\n\n"
-                        "1006.000 -- 3 lines lost here: the trace file did not keep up\n"
-                        "1006.000 -- trace ends\n",
-                        180}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(TracingSerialPort, AnUnwritablePathIsOneSentence) {
-    TempDir dir;
-    FakeSerialPort inner;
-    const auto opened = TracingSerialPort::OpenTrace(inner, dir / "missing/trace");
-    EXPECT_FALSE(opened.port);
-    EXPECT_EQ(opened.error, "Cannot write the trace to " + dir / "missing/trace" +
-                                ": No such file or directory.");
+    EXPECT_EQ(
+        TracingSerialPort::OpenTrace(inner, dir / "missing/trace").error,
+        "Cannot write the trace to " + dir / "missing/trace" + ": No such file or directory.");
 }
 
 }  // namespace
