@@ -186,9 +186,18 @@ void Link::OnCommEvent(int commEvent) {
             return;  // read and dropped: the port is not ours to listen to yet
         }
         const LineHandler onLine = [this](const RxWindow& window) { HandleDeviceLine(window); };
+        // The report lines of one read are shown together, once: a device streaming at the
+        // line's full rate would otherwise have every box redrawn for every line.
+        m_bShowPending = false;
+        m_bCollectReports = true;
         for (std::size_t offset = 0; offset < input.size(); offset += kStagingSize) {
             const std::size_t n = std::min(kStagingSize, input.size() - offset);
             FrameBytes(m_rxWindow, std::span(input).subspan(offset, n), onLine);
+        }
+        m_bCollectReports = false;
+        if (m_bShowPending) {
+            m_bShowPending = false;
+            m_view.ShowDeviceValues(m_values);
         }
     });
 }
@@ -344,6 +353,11 @@ void Link::SendPaced(std::span<const std::uint8_t> bytes) {
 }
 
 void Link::Message(const std::string& text, MessageIcon icon) {
+    // What the device said so far is on screen before a box takes the user's attention.
+    if (m_bShowPending) {
+        m_bShowPending = false;
+        m_view.ShowDeviceValues(m_values);
+    }
     m_view.ShowMessage(text, icon);
 }
 
@@ -370,7 +384,11 @@ void Link::HandleDeviceLine(const RxWindow& window) {
             if (report.field == ReportField::Firmware) {
                 m_bFirmwareSeen = true;
             }
-            m_view.ShowDeviceValues(m_values);
+            if (m_bCollectReports) {
+                m_bShowPending = true;
+            } else {
+                m_view.ShowDeviceValues(m_values);
+            }
             return;
         }
         case LineKind::Acknowledgement:

@@ -113,6 +113,8 @@ class Link {
     bool m_bPortOpen = false;
     bool m_bShowingSerialError = false;
     bool m_bRefusalTold = false;
+    bool m_bCollectReports = false;  // inside one read: report lines are shown at its end
+    bool m_bShowPending = false;
     std::optional<SettingsCheck> m_check;  // a refused port was told; retries stay quiet
 };
 
