@@ -197,7 +197,7 @@ void Link::OnCommEvent(int commEvent) {
         m_bCollectReports = false;
         if (m_bShowPending) {
             m_bShowPending = false;
-            m_view.ShowDeviceValues(m_values);
+            m_view.ShowRunningValues(m_values);
         }
     });
 }

@@ -41,6 +41,8 @@ class LinkView {
   public:
     virtual ~LinkView() = default;
     virtual void ShowDeviceValues(const DeviceValues& values) = 0;
+    // Only running values changed (report lines); a window may show these at a lower rate.
+    virtual void ShowRunningValues(const DeviceValues& values) { ShowDeviceValues(values); }
     virtual void ShowState(LinkState state) = 0;
     virtual void EnableSettings(SettingControls controls) = 0;
     // The disconnected look: the two setting entries go back to their factory values.

@@ -20,6 +20,8 @@
 namespace zk4 {
 namespace {
 
+constexpr qint64 kRunningValuesMs = 100;
+
 QString Str(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
@@ -37,6 +39,11 @@ CToolsetDlg::CToolsetDlg(DialogPlatform platform, QWidget* parent)
     m_controls = BuildDialogFromTemplate(*this, MainDialogTemplate());
 
     m_timer3.setTimerType(Qt::PreciseTimer);  // ticks one second apart, not "about"
+    m_runningValuesTimer.setSingleShot(true);
+    connect(&m_runningValuesTimer, &QTimer::timeout, this, [this] {
+        m_runningValuesShown.start();
+        ShowDeviceValues(m_link.Values());
+    });
     connect(&m_timer3, &QTimer::timeout, this, [this] { OnTimer(kTimerId); });
 
     auto button = [this](int id) { return static_cast<QPushButton*>(GetDlgItem(id)); };
@@ -210,7 +217,22 @@ void CToolsetDlg::done(int result) {
 // ---- What the link tells ------------------------------------------------------------------
 
 void CToolsetDlg::ShowDeviceValues(const DeviceValues&) {
+    m_runningValuesTimer.stop();
     UpdateData(false, Validation::Quiet, Boxes::Device);
+}
+
+void CToolsetDlg::ShowRunningValues(const DeviceValues& values) {
+    // A device polled once a second is shown at once. One that streams its values is redrawn
+    // at most ten times a second: laying out and painting the boxes for every read would
+    // cost more than everything else the tool does, and no one reads faster.
+    const qint64 since =
+        m_runningValuesShown.isValid() ? m_runningValuesShown.elapsed() : kRunningValuesMs;
+    if (since >= kRunningValuesMs) {
+        m_runningValuesShown.start();
+        ShowDeviceValues(values);
+    } else if (!m_runningValuesTimer.isActive()) {
+        m_runningValuesTimer.start(static_cast<int>(kRunningValuesMs - since));
+    }
 }
 
 void CToolsetDlg::ShowState(LinkState state) {

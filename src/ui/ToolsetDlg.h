@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QIcon>
 #include <QString>
@@ -98,6 +99,7 @@ class CToolsetDlg : public QDialog, private LinkView {
   private:
     // LinkView
     void ShowDeviceValues(const DeviceValues& values) override;
+    void ShowRunningValues(const DeviceValues& values) override;
     void ShowState(LinkState state) override;
     void EnableSettings(SettingControls controls) override;
     void ResetEntries() override;
@@ -117,6 +119,8 @@ class CToolsetDlg : public QDialog, private LinkView {
     DialogPlatform m_platform;
     QHash<int, QWidget*> m_controls;
     QTimer m_timer3;
+    QTimer m_runningValuesTimer;         // a redraw of the running values put off to its turn
+    QElapsedTimer m_runningValuesShown;  // when the running values were last redrawn
     QMenu* m_windowMenu = nullptr;
     bool m_bSettingsWriteFailed = false;
     Link m_link;
