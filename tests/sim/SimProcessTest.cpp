@@ -33,7 +33,7 @@ TEST(SimProcess, LinkedPortAnswersAndTheTraceHoldsEveryByteInOrder) {
     fs::create_symlink("/dev/pts/no-such-terminal", link);  // left by an earlier run
     const std::int64_t startedUs = SteadyUs();
     SimProcess sim(tmp / "ZK4", "COM2", {"--log", tmp / "log"});
-    EXPECT_EQ(fs::read_symlink(link), sim.SlavePath());
+    EXPECT_EQ(fs::read_symlink(link), sim.slavePath);
 
     // Raw mode is the simulator's doing: the test opens the terminal as it finds it.
     const int fd = open(link.c_str(), O_RDWR | O_NOCTTY);
@@ -70,7 +70,7 @@ TEST(SimProcess, LinkedPortAnswersAndTheTraceHoldsEveryByteInOrder) {
 
 TEST(SimProcess, BadOptionsExitWithCode2AndHelpWithCode0) {
     for (const auto& [args, code] : {std::pair("--bogus", 2), {"--serial x", 2}, {"--help", 0}}) {
-        std::FILE* out = popen((SimExecutable() + " " + args + " 2>&1").c_str(), "r");
+        std::FILE* out = popen((std::string(ZK4_SIM_EXECUTABLE) + " " + args + " 2>&1").c_str(), "r");
         std::string text(65536, '\0');
         text.resize(std::fread(text.data(), 1, text.size(), out));
         const int status = pclose(out);
