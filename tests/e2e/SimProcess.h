@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -23,18 +24,17 @@ class SimProcess {
         for (const std::string& option : options) {
             command += " '" + option + "'";
         }
-        m_out = ::popen(command.c_str(), "re");
+        m_out.reset(::popen(command.c_str(), "re"));
         char line[512] = {};
-        if (!m_out || !std::fgets(line, sizeof line, m_out) || (pid = std::atoi(line)) <= 0 ||
-            !std::fgets(line, sizeof line, m_out) || !std::string(line).starts_with("ready ")) {
+        if (!m_out || !std::fgets(line, sizeof line, m_out.get()) || (pid = std::atoi(line)) <= 0 ||
+            !std::fgets(line, sizeof line, m_out.get()) ||
+            !std::string(line).starts_with("ready ")) {
             Stop();
             throw std::runtime_error("zk4-sim did not become ready");
         }
         slavePath = std::string(line + 6, std::string(line).find('\n') - 6);
     }
     ~SimProcess() { Stop(); }
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
 
     // Ends it with SIGTERM and returns its exit status (as from waitpid), or -1.
     int Stop() {
@@ -42,8 +42,7 @@ class SimProcess {
             ::kill(pid, SIGCONT);
             ::kill(pid, SIGTERM);
         }
-        const int status = m_out ? ::pclose(m_out) : -1;
-        m_out = nullptr;
+        const int status = m_out ? ::pclose(m_out.release()) : -1;
         pid = -1;
         return status;
     }
@@ -52,7 +51,7 @@ class SimProcess {
     std::string slavePath;
 
   private:
-    std::FILE* m_out = nullptr;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_out{nullptr, ::pclose};  // no copies
 };
 
 }  // namespace zk4::test
