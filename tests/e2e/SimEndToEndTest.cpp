@@ -1,198 +1,255 @@
-// The real dialog on the real serial layer against zk4-sim running as a separate process. These
-// check order and content on the wire; timing is checked against a fake clock elsewhere.
+// The real dialog on the real serial layer and the steady clock against zk4-sim running as a
+// separate process, in its own folder (its own ZK4.ini and ports/), with messages recorded
+// instead of shown. These check order and content on the wire; timing is checked against a
+// fake clock elsewhere.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
+#include <QDeadlineTimer>
 #include <QTest>
 
-#include "e2e/LiveDialog.h"
-#include "e2e/SimLog.h"
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+#include <sstream>
+
 #include "e2e/SimProcess.h"
+#include "protocol/WireTrace.h"
+#include "serial/QtSerialPort.h"
+#include "support/DialogHarness.h"
 
 namespace zk4::test {
 namespace {
 
 constexpr int kIdentifyMs = 4000;  // the first tick comes after one second
 
-std::vector<std::string> Texts(const std::vector<LoggedCommand>& commands) {
-    std::vector<std::string> texts;
-    for (const auto& c : commands) {
-        texts.push_back(c.text);
+// Runs the event loop (timer ticks included) until `done` holds or the deadline passes.
+bool WaitFor(const std::function<bool()>& done, int timeoutMs = kIdentifyMs) {
+    for (const QDeadlineTimer deadline(timeoutMs); !done() && !deadline.hasExpired();) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }
-    return texts;
+    return done();
 }
+
+// The commands the host sent that start with a match of `pattern`, from zk4-sim's --log.
+std::vector<std::string> Sent(const std::string& log, const std::string& pattern = "") {
+    std::string bytes;
+    std::istringstream in(ReadFile(log));
+    for (std::string text; std::getline(in, text);) {
+        const auto line = ParseTraceLine(text);
+        bytes += line && line->kind == TraceKind::HostToDevice ? line->bytes : "";
+    }
+    const std::regex command("^(" + pattern + ")[^\n]*\n", std::regex::multiline);
+    return {std::sregex_token_iterator(bytes.begin(), bytes.end(), command), {}};
+}
+
+struct LiveDialog {
+    LiveDialog() : serial((dir.Path() / "ports").string()) {
+        dlg = std::make_unique<CToolsetDlg>(DialogPlatform{
+            serial, clock,
+            [this](QWidget*, const QString& text, MessageIcon icon) {
+                said += text.toStdString() + "\n";
+                icons.push_back(icon);
+            },
+            QString::fromStdString(exe), QString::fromStdString(dir / "config"), window});
+    }
+    QString Text(int id) const { return ControlText(dlg->GetDlgItem(id)); }
+    void SetText(int id, const QString& text) { SetControlText(dlg->GetDlgItem(id), text); }
+    void Click(int id) { QTest::mouseClick(dlg->GetDlgItem(id), Qt::LeftButton); }
+    // What the user sees of an identified device.
+    bool Identified() const {
+        return Text(IDC_PRODUCT_ID).startsWith("ZK4-") &&
+               dlg->GetDlgItem(IDC_DISCONNECT)->isEnabled();
+    }
+    bool ToldOnce(const std::string& part) const {
+        return icons.size() == 1 && said.find(part) != std::string::npos;
+    }
+
+    TempDir dir;
+    std::string exe = dir / "ZK4", ini = dir / "ZK4.ini", log = dir / "sim.log";
+    SteadyClock clock;
+    QtSerialPort serial;
+    RxWindow window;
+    std::string said;  // every message, one a line
+    std::vector<MessageIcon> icons;
+    std::unique_ptr<CToolsetDlg> dlg;
+};
 
 TEST(SimEndToEnd, WholeLifeOfALink) {
     LiveDialog t;
-    const std::string log = t.dir / "sim.log";
-    WriteFile(t.IniPath(), "COM=1\r\n");  // malformed: COM1, written back at the first tick
-    SimProcess sim(t.ExePath(), "COM1",
-                   {"--product", "J1939-003", "--serial", "305419896", "--log", log});
+    WriteFile(t.ini, "COM=1\r\n");  // malformed: COM1, written back at the first tick
+    SimProcess sim(t.exe, "COM1",
+                   {"--product", "J1939-003", "--serial", "305419896", "--log", t.log});
     t.dlg->OnInitDialog();
-    EXPECT_EQ(t.Text(IDC_PORT), "COM1");
-
-    ASSERT_TRUE(WaitFor([&] { return t.Identified(); }, kIdentifyMs));
+    ASSERT_TRUE(WaitFor([&] { return t.Identified(); }));
     const std::vector<std::string> burst = {"AT FW=?\r\n", "AT ID?\r\n", "AT RALL\r\n"};
-    ASSERT_TRUE(WaitFor([&] { return Texts(ReadSimLog(log)) == burst; }, 500));
-    EXPECT_EQ(ReadFile(t.IniPath()), "COM=1;\r\n");  // the first tick wrote it back
-    EXPECT_EQ(t.Text(IDC_PRODUCT_ID), "ZK4-J1939-003");
-    EXPECT_EQ(t.Text(IDC_SERIAL_NO), "305419896");
-    EXPECT_EQ(t.Text(IDC_FIRMWARE), "0.5N");
-    ASSERT_TRUE(WaitFor([&] { return t.Text(IDC_VOLTAGE) != "Not available"; }, 3000));
-    EXPECT_EQ(t.Text(IDC_HZ_PER_MPH_REPORTED), "1.7881");
+    ASSERT_TRUE(WaitFor([&] { return Sent(t.log) == burst; }, 500));
+    EXPECT_EQ(ReadFile(t.ini), "COM=1;\r\n");
+    EXPECT_EQ((t.Text(IDC_PRODUCT_ID) + " " + t.Text(IDC_SERIAL_NO) + " " + t.Text(IDC_FIRMWARE))
+                  .toStdString(),
+              "ZK4-J1939-003 305419896 0.5N");
+    ASSERT_TRUE(WaitFor([&] { return t.Text(IDC_HZ_PER_MPH_REPORTED) == "1.7881"; }, 3000));
 
     // Linked: polls only, no more connect bursts.
-    const auto asked = CommandsMatching(ReadSimLog(log), "AT ID?").size();
-    const auto polls = CommandsMatching(ReadSimLog(log), "AT RALL").size();
-    ASSERT_TRUE(WaitFor(
-        [&] { return CommandsMatching(ReadSimLog(log), "AT RALL").size() >= polls + 2; }, 3500));
-    EXPECT_EQ(CommandsMatching(ReadSimLog(log), "AT ID?").size(), asked);
+    const std::size_t polls = Sent(t.log, "AT RALL").size();
+    ASSERT_TRUE(WaitFor([&] { return Sent(t.log, "AT RALL").size() >= polls + 2; }, 3500));
+    EXPECT_EQ(Sent(t.log, "AT ID\\?").size(), 1u);
 
     // Factory Default, then typed values: the device takes them and reports them.
-    QTest::mouseClick(t.dlg->GetDlgItem(IDC_FACTORY_DEFAULT), Qt::LeftButton);
+    t.Click(IDC_FACTORY_DEFAULT);
     t.SetText(IDC_CYLINDERS, "6");
     t.SetText(IDC_HZ_PER_MPH, "2.5");
-    QTest::mouseClick(t.dlg->GetDlgItem(IDC_PROCEED), Qt::LeftButton);
+    t.Click(IDC_PROCEED);
     ASSERT_TRUE(WaitFor([&] { return t.Text(IDC_CYLINDERS_REPORTED) == "6"; }, 3000));
     EXPECT_TRUE(t.Text(IDC_HZ_PER_MPH_REPORTED).startsWith("2.5"));
-    const auto logged = ReadSimLog(log);
-    const std::vector<std::string> settings = {"AT CN=4\r\n", "AT HZ=01.7881\r\n", "AT CN=6\r\n",
-                                               "AT HZ=02.5000\r\n"};
-    std::vector<std::string> sent;
-    for (const auto& c : logged) {
-        if (c.text.starts_with("AT CN=") || c.text.starts_with("AT HZ=")) {
-            sent.push_back(c.text);
-        }
-    }
-    EXPECT_EQ(sent, settings);
+    EXPECT_EQ(Sent(t.log, "AT CN=|AT HZ="),
+              (std::vector<std::string>{"AT CN=4\r\n", "AT HZ=01.7881\r\n", "AT CN=6\r\n",
+                                        "AT HZ=02.5000\r\n"}));
 
     // The device falls silent: reset and search; it comes back: identified again.
-    sim.Pause();
+    ::kill(sim.pid, SIGSTOP);
     ASSERT_TRUE(WaitFor([&] { return !t.Identified(); }, 3000));
     EXPECT_EQ(t.Text(IDC_ENGINE_RPM), "Not available");
-    sim.Resume();
-    ASSERT_TRUE(WaitFor([&] { return t.Identified(); }, kIdentifyMs));
+    ::kill(sim.pid, SIGCONT);
+    ASSERT_TRUE(WaitFor([&] { return t.Identified(); }));
 
     // Another port with another device: the choice reaches the link at the next Connect and
     // is remembered once the device there answers.
-    SimProcess other(t.ExePath(), "COM3", {"--product", "OBD2-002", "--serial", "7"});
+    SimProcess other(t.exe, "COM3",
+                     {"--serial", "7", "--keep-settings", "--log", t.dir / "sim3.log"});
     t.SetText(IDC_PORT, "COM3");
-    QTest::mouseClick(t.dlg->GetDlgItem(IDC_DISCONNECT), Qt::LeftButton);
+    t.Click(IDC_DISCONNECT);
     EXPECT_EQ(t.Text(IDC_PORT), "COM3");
-    QTest::mouseClick(t.dlg->GetDlgItem(IDC_CONNECT), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return t.Identified(); }, kIdentifyMs));
-    EXPECT_EQ(t.Text(IDC_PRODUCT_ID), "ZK4-OBD2-002");
-    ASSERT_TRUE(WaitFor([&] { return ReadFile(t.IniPath()) == "COM=3;\r\n"; }, 3000));
-    EXPECT_TRUE(t.messages.empty()) << t.messages.front().text;
+    t.Click(IDC_CONNECT);
+    ASSERT_TRUE(WaitFor([&] { return t.Identified() && t.Text(IDC_SERIAL_NO) == "7"; }));
+    ASSERT_TRUE(WaitFor([&] { return ReadFile(t.ini) == "COM=3;\r\n"; }, 3000));
+    EXPECT_EQ(t.said, "");
+
+    // A refused cylinder entry sends nothing; settings the device does not take are told once.
+    const std::string refused = "Please enter a number between 1 and 12.\n";
+    t.SetText(IDC_CYLINDERS, "13");
+    t.Click(IDC_PROCEED);
+    EXPECT_EQ(t.said, refused);
+    t.SetText(IDC_CYLINDERS, "6");
+    t.Click(IDC_PROCEED);
+    ASSERT_TRUE(WaitFor([&] { return t.icons.size() == 2; }, 4500));
+    WaitFor([] { return false; }, 2200);
+    EXPECT_EQ(t.said, refused +
+                          "The device has not taken the new settings: it reports cylinder "
+                          "number \"4\" and Hz per MPH \"1.7881\".\n");
+    EXPECT_EQ(Sent(t.dir / "sim3.log", "AT CN=").size(), 1u);
 }
 
-struct OutcomeRow {
-    const char* name;
-    std::vector<std::string> options;
-    const char* productId;  // what the box shows in the end
-    bool identified;
-    const char* message;  // nullptr: none
-};
-
-void PrintTo(const OutcomeRow& row, std::ostream* os) {
-    *os << row.name;
-}
-
-class SimOutcomes : public ::testing::TestWithParam<OutcomeRow> {};
-
-TEST_P(SimOutcomes, DeviceEndsAsExpected) {
-    const OutcomeRow& row = GetParam();
-    LiveDialog t;
-    SimProcess sim(t.ExePath(), "COM1", row.options);
-    t.dlg->OnInitDialog();
-    QTest::mouseClick(t.dlg->GetDlgItem(IDC_CONNECT), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            return t.Text(IDC_PRODUCT_ID) == row.productId && t.Identified() == row.identified &&
-                   (row.message == nullptr || !t.messages.empty());
-        },
-        kIdentifyMs));
-    RunFor(1200);  // nothing more comes by itself
-    if (row.message == nullptr) {
-        EXPECT_TRUE(t.messages.empty()) << t.messages.front().text;
-    } else {
-        ASSERT_EQ(t.messages.size(), 1u);
-        EXPECT_NE(t.messages[0].text.find(row.message), std::string::npos) << t.messages[0].text;
+// How a connect ends, one row per behaviour: what the box shows, whether the device is
+// identified, and the one message if any.
+TEST(SimEndToEnd, Outcomes) {
+    const struct {
+        const char* name;
+        std::vector<std::string> options;
+        const char* productId;  // "ZK4-...": identified
+        const char* message;    // "": none
+    } rows[] = {
+        {"variant", {"--code", "0x58", "--serial", "4294967295"}, "ZK4-OBD2-002", ""},
+        {"firmware mismatch halts", {"--firmware", "0.5M2"}, "ZK4-J1939-003", "0.5N"},
+        {"unknown product stops", {"--code", "0x30"}, "Not Found Yet!", ""},
+        {"bad checksum", {"--bad-checksum", "1"}, "ZK4-J1939-003", ""},
+        {"lower case", {"--lowercase", "--noise", "--firmware", "0.5n7"}, "ZK4-J1939-003", ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LiveDialog t;
+        SimProcess sim(t.exe, "COM1", row.options);
+        t.dlg->OnInitDialog();
+        t.Click(IDC_CONNECT);
+        EXPECT_TRUE(WaitFor([&] {
+            return t.Text(IDC_PRODUCT_ID) == row.productId &&
+                   t.Identified() == QString(row.productId).startsWith("ZK4-") &&
+                   t.icons.size() == (*row.message ? 1u : 0u);
+        }));
+        WaitFor([] { return false; }, 1200);  // nothing more comes by itself
+        EXPECT_TRUE(*row.message ? t.ToldOnce(row.message) : t.icons.empty()) << t.said;
     }
 }
 
-const OutcomeRow kOutcomes[] = {
-    {"Cylinders", {"--code", "0x2A"}, "ZK4-J1939-001", true, nullptr},
-    {"HzPerMph", {"--code", "0x58"}, "ZK4-OBD2-002", true, nullptr},
-    {"Both", {"--code", "0x5C", "--serial", "4294967295"}, "ZK4-COMBO-003", true, nullptr},
-    {"FirmwareMismatchHalts", {"--firmware", "0.5M2"}, "ZK4-J1939-003", true, "version 0.5N"},
-    {"UnknownProductStops", {"--code", "0x30"}, "Not Found Yet!", false, nullptr},
-    {"BadChecksumRecoversAtTheNextConnect",
-     {"--bad-checksum", "1"},
-     "ZK4-J1939-003",
-     true,
-     nullptr},
-    {"LowerCaseBehindNoise",
-     {"--product", "J1939-002", "--lowercase", "--noise", "--firmware", "0.5n7"},
-     "ZK4-J1939-002",
-     true,
-     nullptr},
-};
-
-INSTANTIATE_TEST_SUITE_P(SimEndToEnd, SimOutcomes, ::testing::ValuesIn(kOutcomes),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(SimEndToEnd, HangUpWhileLinkedIsToldOnceAndEndsDisconnected) {
-    LiveDialog t;
-    SimProcess sim(t.ExePath(), "COM1", {"--hangup-after", "2"});
-    t.dlg->OnInitDialog();
-    t.dlg->OnConnect();
-    ASSERT_TRUE(WaitFor([&] { return t.Identified(); }, kIdentifyMs));
-    ASSERT_TRUE(sim.WaitForExit(5000));
-    ASSERT_TRUE(WaitFor([&] { return !t.messages.empty(); }, 4000));
-    RunFor(2500);  // the dialog keeps running; nothing repeats by itself
-    EXPECT_EQ(t.Text(IDC_PRODUCT_ID), "Not Found Yet!");
-    ASSERT_EQ(t.messages.size(), 1u);
-    EXPECT_EQ(t.messages[0].icon, MessageIcon::Stop);
-    EXPECT_NE(t.messages[0].text.find("COM1"), std::string::npos) << t.messages[0].text;
-}
-
+// The port missing at first, then an adapter that hangs up, then the next one: each change
+// told once, each device found without a click.
 TEST(SimEndToEnd, AnAdapterThatComesLaterOrComesBackIsFoundWithoutAClick) {
     LiveDialog t;
-    WriteFile(t.IniPath(), "COM=10;\r\n");  // /dev/ttyUSB9 unless a link says otherwise
+    WriteFile(t.ini, "COM=10;\r\n");  // /dev/ttyUSB9 unless a link says otherwise
     t.dlg->OnInitDialog();
-    ASSERT_TRUE(WaitFor([&] { return t.messages.size() == 1; }, kIdentifyMs));
-    EXPECT_NE(t.messages[0].text.find("keeps looking"), std::string::npos) << t.messages[0].text;
+    ASSERT_TRUE(WaitFor([&] { return t.icons.size() == 1; }));
+    EXPECT_TRUE(t.ToldOnce("keeps looking")) << t.said;
     {
-        SimProcess sim(t.ExePath(), "COM10", {});  // plugged in
-        ASSERT_TRUE(WaitFor([&] { return t.Identified(); }, kIdentifyMs));
-    }  // pulled out
-    ASSERT_TRUE(WaitFor([&] { return !t.Identified() && t.messages.size() == 2; }, kIdentifyMs));
-    RunFor(2500);  // searching quietly
-    SimProcess sim(t.ExePath(), "COM10", {"--product", "OBD2-001"});  // the next truck
-    ASSERT_TRUE(WaitFor([&] { return t.Identified(); }, kIdentifyMs));
-    EXPECT_EQ(t.Text(IDC_PRODUCT_ID), "ZK4-OBD2-001");
-    EXPECT_EQ(t.messages.size(), 2u);
+        SimProcess sim(t.exe, "COM10", {"--hangup-after", "2"});
+        ASSERT_TRUE(WaitFor([&] { return t.Identified(); }));
+        ASSERT_TRUE(WaitFor([&] { return t.icons.size() == 2; }, 6000));
+    }
+    WaitFor([] { return false; }, 2500);  // searching quietly
+    EXPECT_EQ(t.Text(IDC_PRODUCT_ID), "Not Found Yet!");
+    EXPECT_TRUE(t.icons.size() == 2 && t.icons[1] == MessageIcon::Stop &&
+                t.said.find("COM10", t.said.find('\n')) != std::string::npos)
+        << t.said;
+    SimProcess sim(t.exe, "COM10", {"--product", "OBD2-001"});  // the next truck
+    ASSERT_TRUE(WaitFor([&] { return t.Text(IDC_PRODUCT_ID) == "ZK4-OBD2-001"; }));
+    EXPECT_EQ(t.icons.size(), 2u) << t.said;
 }
 
-TEST(SimEndToEnd, RefusedCylinderEntrySendsNothingAndUntakenSettingsAreToldOnce) {
+// Faults from outside, each told once while the ticks go on: a port another program holds
+// (with a flock on its own descriptor; lock files are left to the serial layer's tests), and a
+// settings file that asks for a save at the first tick and cannot be written then.
+class Faults : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Faults, AreToldOnceAndTheTicksGoOn) {
+    const std::string how = GetParam();
+    if (how == "ReadOnlySettings" && ::geteuid() == 0) {  // root ignores file modes
+        const std::string cmd = "setpriv --reuid=65534 --regid=65534 --clear-groups " +
+                                std::filesystem::read_symlink("/proc/self/exe").string() +
+                                " --gtest_filter=*/Faults.*/ReadOnlySettings >/dev/null";
+        EXPECT_EQ(std::system(cmd.c_str()), 0) << "as uid 65534: " << cmd;
+        return;
+    }
     LiveDialog t;
-    const std::string log = t.dir / "sim.log";
-    SimProcess sim(t.ExePath(), "COM1", {"--keep-settings", "--log", log});
+    SimProcess sim(t.exe, "COM1", {});
+    WriteFile(t.ini, "COM=1\r\n");  // malformed
     t.dlg->OnInitDialog();
-    ASSERT_TRUE(WaitFor([&] { return t.Identified(); }, kIdentifyMs));
-    t.SetText(IDC_CYLINDERS, "13");
-    QTest::mouseClick(t.dlg->GetDlgItem(IDC_PROCEED), Qt::LeftButton);
-    ASSERT_EQ(t.messages.size(), 1u);
-    EXPECT_EQ(t.messages[0].text, "Please enter a number between 1 and 12.");
-    t.SetText(IDC_CYLINDERS, "6");
-    QTest::mouseClick(t.dlg->GetDlgItem(IDC_PROCEED), Qt::LeftButton);
-    ASSERT_TRUE(WaitFor([&] { return t.messages.size() == 2; }, 4500));
-    EXPECT_EQ(t.messages[1].text,
-              "The device has not taken the new settings: it reports cylinder number \"4\" and "
-              "Hz per MPH \"1.7881\".");
-    RunFor(2200);
-    EXPECT_EQ(t.messages.size(), 2u);
-    EXPECT_EQ(CommandsMatching(ReadSimLog(log), "AT CN=").size(), 1u);
+    const bool port = how == "PortHeld";
+    const int theirs =
+        port ? ::open(sim.slavePath.c_str(), O_RDWR | O_NOCTTY) : ::open(t.ini.c_str(), O_RDONLY);
+    if (how == "DeletedSettings") {
+        std::filesystem::remove(t.ini);
+    } else if (how == "ReadOnlySettings") {
+        ::chmod(t.ini.c_str(), 0444);
+    } else {
+        ASSERT_EQ(::flock(theirs, LOCK_EX | LOCK_NB), 0);
+    }
+    t.Click(IDC_CONNECT);
+    ASSERT_TRUE(WaitFor([&] { return t.Identified() != port && !t.icons.empty(); }));
+    if (!port) {  // identified again: one more save that fails
+        t.Click(IDC_DISCONNECT);
+        t.Click(IDC_CONNECT);
+    }
+    WaitFor([] { return false; }, 2200);  // more ticks: no second message
+    const char* told = port                       ? "in use"
+                       : how == "DeletedSettings" ? "ZK4.ini"
+                       : how == "LockedSettings"  ? "locked"
+                                                  : "permission";
+    EXPECT_TRUE(t.ToldOnce(told)) << t.said;
+    EXPECT_EQ(t.serial.IsOpen(), !port);
+    EXPECT_TRUE(t.dlg->IsTimerRunning());
+    // Their session goes on; the settings file is left as it is, not re-created.
+    EXPECT_TRUE(!port || ::write(theirs, "AT RPM=4321\r\n", 13) == 13);
+    EXPECT_EQ(std::filesystem::exists(t.ini) ? ReadFile(t.ini) : "gone",
+              how == "DeletedSettings" ? "gone" : "COM=1\r\n");
+    ::close(theirs);
 }
+
+INSTANTIATE_TEST_SUITE_P(FromOutside, Faults,
+                         ::testing::Values("PortHeld", "DeletedSettings", "ReadOnlySettings",
+                                           "LockedSettings"),
+                         [](const auto& info) { return info.param; });
 
 }  // namespace
 }  // namespace zk4::test

@@ -1,10 +1,14 @@
 // zk4-sim as a separate process for end-to-end tests: started with its options, linked as
-// ports/COMn beside a given executable path, ready once it has printed its "ready" line, and
-// stopped (SIGTERM, then waited for) when the object goes away.
+// ports/<port> beside a given executable path, ready once it has printed "ready <slave path>",
+// and stopped (SIGTERM, then waited for) when the object goes away.
 #pragma once
 
-#include <sys/types.h>
+#include <signal.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,30 +16,42 @@ namespace zk4::test {
 
 class SimProcess {
   public:
-    // Starts `zk4-sim --link-beside <exePath> --port <port> <options...>` and waits for "ready".
     SimProcess(const std::string& exePath, const std::string& port,
-               const std::vector<std::string>& options);
-    ~SimProcess();
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
+               const std::vector<std::string>& options) {
+        // The shell tells its pid, which zk4-sim keeps when the shell execs it.
+        std::string command =
+            "echo $$; exec '" ZK4_SIM_EXECUTABLE "' --link-beside '" + exePath + "' --port " + port;
+        for (const std::string& option : options) {
+            command += " '" + option + "'";
+        }
+        m_out.reset(::popen(command.c_str(), "re"));
+        char line[512] = {};
+        if (!m_out || !std::fgets(line, sizeof line, m_out.get()) || (pid = std::atoi(line)) <= 0 ||
+            !std::fgets(line, sizeof line, m_out.get()) ||
+            !std::string(line).starts_with("ready ")) {
+            Stop();
+            throw std::runtime_error("zk4-sim did not become ready");
+        }
+        slavePath = std::string(line + 6, std::string(line).find('\n') - 6);
+    }
+    ~SimProcess() { Stop(); }
 
-    pid_t Pid() const { return m_pid; }
-    const std::string& SlavePath() const { return m_slavePath; }
-    // Freezes and thaws the simulated device (a device that falls silent and comes back).
-    void Pause();
-    void Resume();
     // Ends it with SIGTERM and returns its exit status (as from waitpid), or -1.
-    int Stop();
-    // Waits for it to end by itself (e.g. after --hangup-after); true if it did in time.
-    bool WaitForExit(int timeoutMs);
+    int Stop() {
+        if (pid > 0) {
+            ::kill(pid, SIGCONT);
+            ::kill(pid, SIGTERM);
+        }
+        const int status = m_out ? ::pclose(m_out.release()) : -1;
+        pid = -1;
+        return status;
+    }
+
+    pid_t pid = -1;  // SIGSTOP and SIGCONT make a device that falls silent and comes back
+    std::string slavePath;
 
   private:
-    pid_t m_pid = -1;
-    int m_stdout = -1;
-    std::string m_slavePath;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_out{nullptr, ::pclose};  // no copies
 };
-
-// The built zk4-sim beside the test programs.
-std::string SimExecutable();
 
 }  // namespace zk4::test

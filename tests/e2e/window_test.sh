@@ -4,34 +4,20 @@
 # and the wire trace of a whole link with zk4-sim.
 #   window_test.sh <ZK4> <zk4-sim>
 set -euo pipefail
-tool=$1
-sim=$2
+tool=$1 sim=$2
 if [ -z "${ZK4_WINDOW_TEST_IN_XVFB:-}" ]; then
   export ZK4_WINDOW_TEST_IN_XVFB=1
   exec xvfb-run -a -s "-screen 0 1024x600x24" "$0" "$@"
 fi
 unset QT_QPA_PLATFORM
 work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do
-    kill -TERM "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAILED: $*" >&2
-  exit 1
-}
+# Ends this script's own background programs (the tool's copies and zk4-sim).
+trap 'kill -TERM $(jobs -p) 2>/dev/null || true; wait || true; rm -rf "$work"' EXIT
+fail() { echo "FAILED: $*" >&2; exit 1; }
 wait_for() { # wait_for SECONDS COMMAND...: true once COMMAND succeeds, false at the deadline
   local deadline=$((SECONDS + $1))
   shift
-  until "$@"; do
-    ((SECONDS < deadline)) || return 1
-    sleep 0.1
-  done
+  until "$@"; do ((SECONDS < deadline)) && sleep 0.1 || return 1; done
 }
 titled() { xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\": ("; }
 gone() { ! kill -0 "$1" 2>/dev/null; }
@@ -48,19 +34,15 @@ ln -s "$work/copy/ZK4" "$work/copy/Other"
 ln -s "$work/no-such-adapter" "$work/copy/ports/COM1"
 printf 'COM=1;\r\n' >"$work/copy/ZK4.ini"
 "$work/copy/Other" &
-pids+=($!)
 wait_for 15 titled "ZK4" || fail "no message titled ZK4 for a missing port"
-kill -TERM "${pids[-1]}"
-wait_for 5 gone "${pids[-1]}" || fail "SIGTERM did not end the tool behind its message"
+kill -TERM $!
+wait_for 5 gone $! || fail "SIGTERM did not end the tool behind its message"
 
 # The trace of a whole link: the connect burst, the identification, then polls.
 "$sim" --link-beside "$work/copy/ZK4" --port COM2 >"$work/sim.out" &
-pids+=($!)
 wait_for 10 grep -q '^ready' "$work/sim.out" || fail "zk4-sim did not start"
 printf 'COM=2;\r\n' >"$work/copy/ZK4.ini"
 "$work/copy/ZK4" --trace "$work/trace.txt" &
-pids+=($!)
-tool_pid=${pids[-1]}
 conversation() {
   python3 - "$work/trace.txt" <<'EOF'
 import sys
@@ -68,10 +50,8 @@ sent, got = b"", b""
 for line in open(sys.argv[1], encoding="latin-1"):
     stamp, tag, text = (line.rstrip("\n").split(" ", 2) + [""])[:3]
     data = text.encode("latin-1").decode("unicode_escape").encode("latin-1")
-    if tag == "H>D":
-        sent += data
-    elif tag == "D>H":
-        got += data
+    sent += data if tag == "H>D" else b""
+    got += data if tag == "D>H" else b""
 burst = b"AT FW=?\r\nAT ID?\r\nAT RALL\r\n"
 ok = sent.startswith(burst) and sent[len(burst):].count(b"AT RALL\r\n") >= 2 \
     and b"AT ID?" not in sent[len(burst):] and b"ACK ID" in got.upper()
@@ -79,7 +59,7 @@ sys.exit(0 if ok else 1)
 EOF
 }
 wait_for 15 conversation || fail "the trace does not show burst, identification and polls"
-kill -TERM "$tool_pid"
-wait_for 5 gone "$tool_pid" || fail "SIGTERM did not end the tool"
+kill -TERM $!
+wait_for 5 gone $! || fail "SIGTERM did not end the tool"
 tail -n 1 "$work/trace.txt" | grep -q -- " -- trace ends" || fail "the trace was not ended at exit"
 echo "window test: 1 passed, 0 failed"

@@ -4,10 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define ZK4_CHECK(cond)                                                                    \
-    do {                                                                                   \
-        if (!(cond)) {                                                                     \
-            std::fprintf(stderr, "check failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__); \
-            std::abort();                                                                  \
-        }                                                                                  \
-    } while (0)
+#define ZK4_CHECK(cond)                                                                       \
+    ((cond) ? (void)0                                                                         \
+            : (std::fprintf(stderr, "check failed: %s (%s:%d)\n", #cond, __FILE__, __LINE__), \
+               std::abort()))
