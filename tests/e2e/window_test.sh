@@ -59,7 +59,9 @@ sys.exit(0 if ok else 1)
 EOF
 }
 wait_for 15 conversation || fail "the trace does not show burst, identification and polls"
-kill -TERM $!
-wait_for 5 gone $! || fail "SIGTERM did not end the tool"
+traced=$!
+kill -TERM $traced
+wait_for 5 gone $traced || fail "SIGTERM did not end the tool"
+wait $traced || fail "the tool did not end with status 0"
 tail -n 1 "$work/trace.txt" | grep -q -- " -- trace ends" || fail "the trace was not ended at exit"
 echo "window test: 1 passed, 0 failed"
