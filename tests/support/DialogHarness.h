@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "support/FakeClock.h"
-#include "support/FakeSerialPort.h"
 #include "support/LinkHarness.h"
 #include "support/TempDir.h"
 #include "ui/ToolsetDlg.h"
@@ -38,7 +36,7 @@ class DialogHarness {
     explicit DialogHarness(const std::string* iniContent = nullptr)
         : clock(1000, 1), serial(&clock) {
         if (iniContent) {
-            WriteFile(IniPath(), *iniContent);
+            WriteFile(dir / "ZK4.ini", *iniContent);
         }
         dlg = std::make_unique<CToolsetDlg>(DialogPlatform{
             serial, clock,
@@ -51,8 +49,6 @@ class DialogHarness {
             QString::fromStdString(dir / "ZK4"), QString::fromStdString(dir / "config"), window});
         dlg->OnInitDialog();
     }
-
-    std::string IniPath() const { return dir / "ZK4.ini"; }
 
     QString Text(int id) const { return ControlText(dlg->GetDlgItem(id)); }
     void SetText(int id, const QString& text) { SetControlText(dlg->GetDlgItem(id), text); }

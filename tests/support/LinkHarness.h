@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -54,16 +55,13 @@ inline std::string MakeIdLine(std::uint8_t code, std::uint32_t serialNo, bool go
     std::string line = "ACK ID";
     const char* hex = "0123456789ABCDEF";
     const auto pair = [&](unsigned b) { line += {hex[b & 0xF], hex[(b >> 4) & 0xF]}; };
-    pair(code);
-    for (int i = 0; i < 4; ++i) {
-        pair(serialNo >> (8 * i));
+    for (unsigned b :
+         {unsigned{code}, serialNo, serialNo >> 8, serialNo >> 16, serialNo >> 24, 0u}) {
+        pair(b & 0xFF);
     }
-    line += "00";
-    unsigned sum = 0;
-    for (char c : line) {
-        sum += static_cast<std::uint8_t>(c);
-    }
-    pair(0x100 - (sum & 0xFF) + (goodChecksum ? 0 : 1));
+    const unsigned sum = std::accumulate(line.begin(), line.end(), 0u,
+                                         [](unsigned s, char c) { return s + std::uint8_t(c); });
+    pair((goodChecksum ? 0 : 1) - sum);
     return line + "\r\n";
 }
 

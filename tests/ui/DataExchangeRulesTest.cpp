@@ -34,22 +34,6 @@ TEST(DataExchangeRules, HzPerMphEntriesAreParsedThenRangeChecked) {
               "Please enter a number between 0.25 and 99.9999.");
 }
 
-TEST(DataExchangeRules, UnsignedDecimalAcceptsOnlyWholeNonNegativeNumbers) {
-    const std::pair<const char*, std::optional<std::uint32_t>> cases[] = {
-        {"0", 0u},
-        {" 305419896 ", 305419896u},
-        {"4294967295", 4294967295u},
-        {"\t7", 7u},
-        {"-1", {}},
-        {"4294967296", {}},
-        {"", {}},
-        {"12a", {}}};
-    for (const auto& [text, value] : cases) {
-        EXPECT_EQ(ParseDialogUnsigned(text), value) << text;
-    }
-    EXPECT_EQ(FormatDialogUnsigned(4294967295u), "4294967295");
-}
-
 TEST(DataExchangeRules, NumbersAreShownWithFifteenSignificantDigits) {
     const std::pair<double, const char*> cases[] = {{1.7881, "1.7881"},
                                                     {0.25, "0.25"},

@@ -25,35 +25,23 @@ struct Shown : DialogHarness {
     }
 };
 
-TEST(MainDialog, StartsFromTheTemplateInTheDisconnectedLook) {
+TEST(MainDialog, StartsFromTheTemplateInTheDisconnectedLookWithItsTabOrder) {
     DialogHarness h(&kCom7);
     EXPECT_EQ(h.dlg->windowTitle(),
               "ZK4 (J1939/J1708/J1587/OBD2-CAN) Toolset V1.00A Build 06222021-01");
-    const std::tuple<int, const char*, bool> controls[] = {
-        {IDC_PRODUCT_ID, "Not Found Yet!", true},
-        {IDC_FIRMWARE, "Not Found Yet!", true},
-        {IDC_SERIAL_NO, "0", true},
-        {IDC_CYLINDERS, "4", false},
-        {IDC_CYLINDER_GROUP, "", false},
-        {IDC_HZ_PER_MPH, "1.7881", false},
-        {IDC_HZ_GROUP, "", false},
-        {IDC_VOLTAGE, "Not available", true},
-        {IDC_ENGINE_RPM, "Not available", true},
-        {IDC_VEHICLE_MPH, "Not available", true},
-        {IDC_CYLINDERS_REPORTED, "Not available", true},
-        {IDC_HZ_PER_MPH_REPORTED, "Not available", true},
-        {IDC_PORT, "COM7", true},
-        {IDC_CONNECT, "C&onnect", true},
-        {IDC_DISCONNECT, "D&isconnect", false},
-        {IDC_FACTORY_DEFAULT, "&Factory Default", false},
-        {IDC_PROCEED, "Proceed to &Change", false},
-        {IDOK_BUTTON, "E&xit", true}};
-    for (const auto& [id, text, enabled] : controls) {
-        EXPECT_EQ(h.Text(id), text) << id;
-        EXPECT_EQ(h.Enabled(id), enabled) << id;
+    // Each control's text, "~" before a disabled one, "#" after a read-only box.
+    QStringList look;
+    for (int id : {IDC_PRODUCT_ID, IDC_FIRMWARE, IDC_SERIAL_NO, IDC_CYLINDERS, IDC_CYLINDER_GROUP,
+                   IDC_HZ_PER_MPH, IDC_HZ_GROUP, IDC_VOLTAGE, IDC_ENGINE_RPM, IDC_VEHICLE_MPH,
+                   IDC_CYLINDERS_REPORTED, IDC_HZ_PER_MPH_REPORTED, IDC_PORT, IDC_CONNECT,
+                   IDC_DISCONNECT, IDC_FACTORY_DEFAULT, IDC_PROCEED, IDOK_BUTTON}) {
         const auto* edit = qobject_cast<QLineEdit*>(h.dlg->GetDlgItem(id));
-        EXPECT_EQ(edit && edit->isReadOnly(), edit && id != IDC_HZ_PER_MPH) << id;
+        look << (h.Enabled(id) ? "" : "~") + h.Text(id) + (edit && edit->isReadOnly() ? "#" : "");
     }
+    EXPECT_EQ(look.join('|').toStdString(),
+              "Not Found Yet!#|Not Found Yet!#|0#|~4|~|~1.7881|~|Not available#|Not available#|"
+              "Not available#|Not available#|Not available#|COM7|C&onnect|~D&isconnect|"
+              "~&Factory Default|~Proceed to &Change|E&xit");
     QStringList frames;  // "^": centred
     for (const QGroupBox* box : h.dlg->findChildren<QGroupBox*>()) {
         frames << (box->alignment() & Qt::AlignHCenter ? "^" : "") + box->title();
@@ -73,13 +61,7 @@ TEST(MainDialog, StartsFromTheTemplateInTheDisconnectedLook) {
     EXPECT_TRUE(static_cast<QPushButton*>(h.dlg->GetDlgItem(IDOK_BUTTON))->isDefault());
     EXPECT_LT(h.dlg->GetDlgItem(IDC_PRODUCT_ID)->y(), h.dlg->GetDlgItem(IDC_HZ_PER_MPH)->y());
     EXPECT_LT(h.dlg->GetDlgItem(IDC_HZ_PER_MPH)->y(), h.dlg->GetDlgItem(IDC_VOLTAGE)->y());
-    EXPECT_TRUE(h.dlg->IsTimerRunning());
-    EXPECT_FALSE(h.serial.IsOpen());
-    EXPECT_TRUE(h.messages.empty());
-}
-
-TEST(MainDialog, TabOrderFollowsTheTemplate) {
-    DialogHarness h;
+    EXPECT_TRUE(h.dlg->IsTimerRunning() && !h.serial.IsOpen() && h.messages.empty());
     const std::vector<int> expected = {IDOK_BUTTON,   IDC_DISCONNECT,     IDC_CONNECT,
                                        IDC_CYLINDERS, IDC_HZ_PER_MPH,     IDC_PORT,
                                        IDC_PROCEED,   IDC_FACTORY_DEFAULT};
@@ -107,21 +89,6 @@ TEST(MainDialog, EnterExitsFromEveryEntryAndEscapeEndsAtOnce) {
     QTest::keyClick(h.dlg.get(), Qt::Key_Escape);
     EXPECT_EQ(h.dlg->result(), QDialog::Rejected);
     EXPECT_TRUE(h.messages.empty());
-}
-
-TEST(MainDialog, ExitWithARefusedEntryStaysOpenWithThePortClosedAndTheEntrySelected) {
-    Shown h;
-    h.SetText(IDC_HZ_PER_MPH, "100");
-    QTest::mouseClick(h.dlg->GetDlgItem(IDOK_BUTTON), Qt::LeftButton);
-    ASSERT_EQ(h.messages.size(), 1u);
-    EXPECT_EQ(h.messages[0].text, "Please enter a number between 0.25 and 99.9999.");
-    EXPECT_EQ(h.messages[0].icon, MessageIcon::Exclamation);
-    EXPECT_TRUE(h.dlg->isVisible());
-    // The port is closed and the timer stopped; the rest stays as it was.
-    EXPECT_FALSE(h.serial.IsOpen() || h.dlg->IsTimerRunning() || h.Enabled(IDC_CONNECT));
-    auto* hz = static_cast<QLineEdit*>(h.dlg->GetDlgItem(IDC_HZ_PER_MPH));
-    EXPECT_TRUE(hz->hasFocus());
-    EXPECT_EQ(hz->selectedText(), "100");
 }
 
 // Types into a box one key at a time while the device keeps answering polls in between.
@@ -158,6 +125,9 @@ TEST(MainDialog, PollsNeverRewriteWhatTheUserTypes) {
     EXPECT_EQ(h.Text(IDC_CYLINDERS), "");
     TypeWhileLinked(h, IDC_CYLINDERS, "2");
     EXPECT_EQ(h.Text(IDC_CYLINDERS), "2");
+    Clear(h, IDC_PORT);
+    TypeWhileLinked(h, IDC_PORT, "COM");  // combo boxes keep the text as typed
+    EXPECT_EQ(h.Text(IDC_PORT), "COM");
     EXPECT_TRUE(h.messages.empty());
     EXPECT_EQ(h.Text(IDC_ENGINE_RPM), "800");
 
@@ -185,40 +155,35 @@ TEST(MainDialog, FactoryDefaultAndDisconnectResetTheSettingsButKeepThePortChoice
     EXPECT_TRUE(h.messages.empty());
 }
 
+// Exit closes the port and stops the timer first, then stays open; the rest stays as it was.
 TEST(MainDialog, RefusedEntryIsToldOnlyWhenTheUserActsAndSendsNothing) {
-    const std::tuple<int, const char*, const char*> cases[] = {
-        {IDC_HZ_PER_MPH, "500", "Please enter a number between 0.25 and 99.9999."},
-        {IDC_HZ_PER_MPH, "2.5x", "Please enter a number."},
-        {IDC_CYLINDERS, "13", "Please enter a number between 1 and 12."},
-        {IDC_CYLINDERS, "04", "Please enter a number between 1 and 12."}};
-    for (const auto& [id, text, message] : cases) {
+    const std::string range = "Please enter a number between ";
+    const std::tuple<int, const char*, std::string, int> cases[] = {
+        {IDC_HZ_PER_MPH, "500", range + "0.25 and 99.9999.", IDC_PROCEED},
+        {IDC_HZ_PER_MPH, "2.5x", "Please enter a number.", IDC_PROCEED},
+        {IDC_CYLINDERS, "13", range + "1 and 12.", IDC_PROCEED},
+        {IDC_CYLINDERS, "04", range + "1 and 12.", IDC_PROCEED},
+        {IDC_HZ_PER_MPH, "100", range + "0.25 and 99.9999.", IDOK_BUTTON}};
+    for (const auto& [id, text, message, button] : cases) {
         Shown h;
         h.SetText(id, text);
         TypeWhileLinked(h, IDC_PORT, "");
         EXPECT_TRUE(h.messages.empty()) << text;
         h.serial.ClearWritten();
-        QTest::mouseClick(h.dlg->GetDlgItem(IDC_PROCEED), Qt::LeftButton);
+        QTest::mouseClick(h.dlg->GetDlgItem(button), Qt::LeftButton);
         ASSERT_EQ(h.messages.size(), 1u) << text;
         EXPECT_EQ(h.messages[0].text, message);
+        EXPECT_EQ(h.messages[0].icon, MessageIcon::Exclamation);
         EXPECT_EQ(h.serial.WrittenText(), "") << text;
+        EXPECT_TRUE(h.dlg->GetDlgItem(id)->hasFocus()) << text;
+        if (auto* edit = qobject_cast<QLineEdit*>(h.dlg->GetDlgItem(id))) {
+            EXPECT_EQ(edit->selectedText(), text);
+        }
         EXPECT_EQ(h.Text(id), text);
+        EXPECT_TRUE(h.dlg->isVisible());
+        EXPECT_EQ(h.serial.IsOpen() || h.dlg->IsTimerRunning(), button != IDOK_BUTTON) << text;
+        EXPECT_FALSE(h.Enabled(IDC_CONNECT));
     }
-}
-
-TEST(MainDialog, ComboBoxesKeepTheTextAsTyped) {
-    Shown h;
-    Clear(h, IDC_PORT);
-    QTest::keyClicks(h.dlg->GetDlgItem(IDC_PORT), "COM");
-    EXPECT_EQ(h.Text(IDC_PORT), "COM");
-}
-
-TEST(MainDialog, WindowMenuEndsWithTheAboutItem) {
-    DialogHarness h;
-    const auto actions = h.dlg->WindowMenu()->actions();
-    ASSERT_GE(actions.size(), 2);
-    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
-    EXPECT_EQ(actions.back()->text(), "&About ZK4 Toolset...");
-    EXPECT_EQ(actions.back()->data().toUInt(), kIdmAboutBox);
 }
 
 // Opens the About box with `command`, runs `inside` once it is up, then closes it.
@@ -228,7 +193,7 @@ bool WithAbout(DialogHarness& h, unsigned command, const std::function<void(CAbo
         if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
             opened = true;
             inside(*about);
-            QTest::keyClick(about, Qt::Key_Escape);
+            QTest::keyClick(about, Qt::Key_Return);  // OK takes the boxes back
         }
     });
     h.dlg->OnSysCommand(command);
@@ -236,7 +201,7 @@ bool WithAbout(DialogHarness& h, unsigned command, const std::function<void(CAbo
     return opened;
 }
 
-TEST(MainDialog, AboutBoxShowsASnapshotOfAValidDeviceOnly) {
+TEST(MainDialog, AboutBoxFromTheWindowMenuShowsASnapshotOfAValidDeviceOnly) {
     const std::tuple<std::string, std::string, QString> cases[] = {
         {"", "", "||0"},  // nothing identified yet
         {"AT FW=0.5M2\r\n", std::string(kIdJ1708_003), "ZK4-J1708-003|0.5M2|305419896"},
@@ -246,6 +211,7 @@ TEST(MainDialog, AboutBoxShowsASnapshotOfAValidDeviceOnly) {
         h.dlg->show();
         if (!idLine.empty()) {
             h.Identify(firmware, idLine);
+            h.messages.clear();
         }
         EXPECT_TRUE(WithAbout(h, kIdmAboutBox | 0x3, [&](CAboutDlg& about) {
             const auto boxes = [&] {
@@ -260,9 +226,15 @@ TEST(MainDialog, AboutBoxShowsASnapshotOfAValidDeviceOnly) {
             h.dlg->OnDisconnect();  // the dialog resets behind the box; the box keeps its copy
             EXPECT_EQ(boxes(), shown);
         }));
+        EXPECT_TRUE(h.messages.empty());
     }
     DialogHarness h;
     h.dlg->show();
+    const auto actions = h.dlg->WindowMenu()->actions();  // ends with the About item
+    ASSERT_GE(actions.size(), 2);
+    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
+    EXPECT_EQ(actions.back()->text(), "&About ZK4 Toolset...");
+    EXPECT_EQ(actions.back()->data().toUInt(), kIdmAboutBox);
     EXPECT_FALSE(WithAbout(h, 0xF010, [](CAboutDlg&) {}));  // move: not ours
     h.dlg->OnSysCommand(kScClose);
     EXPECT_EQ(h.dlg->result(), QDialog::Rejected);
