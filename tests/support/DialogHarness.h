@@ -10,65 +10,45 @@
 #include <string>
 #include <vector>
 
-#include "support/FakeClock.h"
-#include "support/FakeSerialPort.h"
 #include "support/LinkHarness.h"
 #include "support/TempDir.h"
 #include "ui/ToolsetDlg.h"
 
 namespace zk4::test {
 
-struct RecordedMessage {
-    std::string text;
-    MessageIcon icon;
-};
-
 // What a control shows, and typing into it, for edit boxes, combo boxes and buttons.
 inline QString ControlText(QWidget* w) {
-    if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        return e->text();
-    }
-    if (auto* c = qobject_cast<QComboBox*>(w)) {
-        return c->currentText();
-    }
-    if (auto* b = qobject_cast<QPushButton*>(w)) {
-        return b->text();
-    }
-    return {};
+    auto* combo = qobject_cast<QComboBox*>(w);
+    return combo ? combo->currentText() : w->property("text").toString();
 }
 
 inline void SetControlText(QWidget* w, const QString& text) {
-    if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        e->setText(text);
-    } else if (auto* c = qobject_cast<QComboBox*>(w)) {
-        c->setEditText(text);
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        combo->setEditText(text);
+    } else if (qobject_cast<QLineEdit*>(w)) {
+        w->setProperty("text", text);
     }
 }
 
 class DialogHarness {
   public:
     // `iniContent`: written to ZK4.ini before start-up when given.
-    explicit DialogHarness(const std::string* iniContent = nullptr, bool init = true)
+    explicit DialogHarness(const std::string* iniContent = nullptr)
         : clock(1000, 1), serial(&clock) {
         if (iniContent) {
-            WriteFile(IniPath(), *iniContent);
+            WriteFile(dir / "ZK4.ini", *iniContent);
         }
-        dlg = std::make_unique<CToolsetDlg>(
-            DialogPlatform{serial, clock,
-                           [this](QWidget*, const QString& text, MessageIcon icon) {
-                               messages.push_back({text.toStdString(), icon});
-                               if (onMessage) {
-                                   onMessage(messages.back());
-                               }
-                           },
-                           QString::fromStdString(dir / "ZK4"),
-                           QString::fromStdString(dir / "config"), window});
-        if (init) {
-            dlg->OnInitDialog();
-        }
+        dlg = std::make_unique<CToolsetDlg>(DialogPlatform{
+            serial, clock,
+            [this](QWidget*, const QString& text, MessageIcon icon) {
+                messages.push_back({text.toStdString(), icon});
+                if (onMessage) {
+                    onMessage(messages.back());
+                }
+            },
+            QString::fromStdString(dir / "ZK4"), QString::fromStdString(dir / "config"), window});
+        dlg->OnInitDialog();
     }
-
-    std::string IniPath() const { return dir / "ZK4.ini"; }
 
     QString Text(int id) const { return ControlText(dlg->GetDlgItem(id)); }
     void SetText(int id, const QString& text) { SetControlText(dlg->GetDlgItem(id), text); }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "serial/SerialPort.h"
@@ -18,60 +19,49 @@ class FakeSerialPort final : public SerialPort {
     struct WrittenByte {
         std::uint8_t byte;
         std::uint32_t at;  // clock reading when written (0 without a clock)
-        int writeCall;     // index of the Write call that carried it
     };
 
     explicit FakeSerialPort(FakeClock* clock = nullptr) : m_clock(clock) {}
 
     bool IsOpen() const override { return open; }
     void Close() override {
-        calls.push_back("close");
+        Call("close");
         open = false;
     }
-    void SelectPort(int number) override {
-        calls.push_back("select " + std::to_string(number));
-        selected = number;
-    }
+    void SelectPort(int number) override { Call("select " + std::to_string(selected = number)); }
     void Open() override {
-        calls.push_back("open");
+        Call("open");
         if (refuseOpen) {
             throw SerialError(*refuseOpen);
         }
         open = true;
-        ++opens;
     }
     void Configure(const PortConfig& c) override {
-        calls.push_back("configure");
+        Call("configure");
         config = c;
     }
     void Write(std::span<const std::uint8_t> bytes) override {
         if (!open || refuseWrite) {
-            throw SerialError(refuseWrite ? *refuseWrite : std::string("The port is not open."));
+            throw SerialError(refuseWrite.value_or("The port is not open."));
         }
         for (auto b : bytes) {
-            written.push_back({b, m_clock ? m_clock->now : 0u, writeCalls});
+            written.push_back({b, m_clock ? m_clock->now : 0u});
         }
         ++writeCalls;
     }
     std::vector<std::uint8_t> ReadAll() override {
-        calls.push_back("read");
-        std::vector<std::uint8_t> out;
-        out.swap(pending);
-        return out;
+        Call("read");
+        return std::exchange(pending, {});
     }
     void SetReceiveHandler(ReceiveHandler handler) override { m_handler = std::move(handler); }
 
     // Queue bytes as if the device sent them, then notify as the port would.
-    void Receive(std::string_view text) {
+    void Receive(std::string_view text, int code = kCommEventReceive) {
         pending.insert(pending.end(), text.begin(), text.end());
-        Notify(kCommEventReceive);
-    }
-    void Notify(int code) {
         if (m_handler) {
             m_handler(code);
         }
     }
-
     std::string WrittenText() const {
         std::string s;
         for (const auto& w : written) {
@@ -83,7 +73,6 @@ class FakeSerialPort final : public SerialPort {
 
     bool open = false;
     int selected = 0;
-    int opens = 0;
     int writeCalls = 0;
     PortConfig config;
     std::vector<std::string> calls;
@@ -93,6 +82,7 @@ class FakeSerialPort final : public SerialPort {
     std::optional<std::string> refuseWrite;
 
   private:
+    void Call(std::string name) { calls.push_back(std::move(name)); }
     FakeClock* m_clock;
     ReceiveHandler m_handler;
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -12,14 +13,18 @@
 
 namespace zk4::test {
 
+struct RecordedMessage {
+    std::string text;
+    MessageIcon icon;
+};
+
 struct RecordingView final : LinkView {
     void ShowDeviceValues(const DeviceValues& v) override { values = v; }
     void ShowState(LinkState s) override { state = s; }
     void EnableSettings(SettingControls c) override { settings = c; }
-    void ResetEntries() override { ++resets; }
+    void ResetEntries() override {}
     void ShowMessage(const std::string& text, MessageIcon icon) override {
-        messages.push_back(text);
-        icons.push_back(icon);
+        messages.push_back({text, icon});
         if (onMessage) {
             onMessage();  // what the box's nested loop delivers
         }
@@ -31,9 +36,7 @@ struct RecordingView final : LinkView {
     DeviceValues values;
     LinkState state = LinkState::Stopped;
     SettingControls settings;
-    int resets = 0;
-    std::vector<std::string> messages;
-    std::vector<MessageIcon> icons;
+    std::vector<RecordedMessage> messages;
     std::function<void()> onMessage;
     bool timer = false;
     std::vector<std::string> saved;
@@ -49,19 +52,17 @@ inline const std::string kPoll = "AT RALL\r\n";
 // An identification line: pairs with the low-nibble character first, two free characters, and
 // the checksum that makes bytes 0..17 plus itself sum to 0 (one off when asked).
 inline std::string MakeIdLine(std::uint8_t code, std::uint32_t serialNo, bool goodChecksum = true) {
+    std::string line = "ACK ID";
     const char* hex = "0123456789ABCDEF";
-    auto pair = [&](std::uint8_t b) { return std::string{hex[b & 0xF], hex[b >> 4]}; };
-    std::string line = "ACK ID" + pair(code);
-    for (int i = 0; i < 4; ++i) {
-        line += pair(static_cast<std::uint8_t>(serialNo >> (8 * i)));
+    const auto pair = [&](unsigned b) { line += {hex[b & 0xF], hex[(b >> 4) & 0xF]}; };
+    for (unsigned b :
+         {unsigned{code}, serialNo, serialNo >> 8, serialNo >> 16, serialNo >> 24, 0u}) {
+        pair(b & 0xFF);
     }
-    line += "00";
-    std::uint8_t sum = 0;
-    for (char c : line) {
-        sum = static_cast<std::uint8_t>(sum + static_cast<std::uint8_t>(c));
-    }
-    const auto check = static_cast<std::uint8_t>(0x100 - sum + (goodChecksum ? 0 : 1));
-    return line + pair(check) + "\r\n";
+    const unsigned sum = std::accumulate(line.begin(), line.end(), 0u,
+                                         [](unsigned s, char c) { return s + std::uint8_t(c); });
+    pair((goodChecksum ? 0 : 1) - sum);
+    return line + "\r\n";
 }
 
 struct LinkHarness {
