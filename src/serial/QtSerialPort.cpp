@@ -5,9 +5,9 @@
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QMetaObject>
 #include <QString>
+#include <QTimer>
 #include <QtGlobal>
 #include <exception>
 #include <utility>
@@ -100,7 +100,7 @@ struct QtSerialPort::Impl {
     int spuriousErrors = 0;
     unsigned generation = 0;  // changes at every open and close; stale queued work checks it
     unsigned reads = 0;
-    QElapsedTimer lastDelivery;  // when the handler was last notified of received bytes
+    QElapsedTimer lastDelivery;         // when the handler was last notified of received bytes
     std::vector<std::uint8_t> pending;  // received bytes taken out of `port`, not yet read
     ReceiveHandler handler;
 
