@@ -79,9 +79,11 @@ TEST(MainDialog, StartsFromTheTemplateInTheDisconnectedLookWithItsTabOrder) {
 TEST(MainDialog, EnterExitsFromEveryEntryAndEscapeEndsAtOnce) {
     for (int id : {IDC_HZ_PER_MPH, IDC_PORT, IDC_CYLINDERS}) {
         Shown h;
+        h.SetText(IDC_PORT, "COM42");  // a typed port is used, never added to the list
         h.dlg->GetDlgItem(id)->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         EXPECT_EQ(h.dlg->result(), QDialog::Accepted) << id;
+        EXPECT_EQ(static_cast<QComboBox*>(h.dlg->GetDlgItem(IDC_PORT))->count(), 30) << id;
         EXPECT_FALSE(h.dlg->isVisible() || h.dlg->IsTimerRunning() || h.serial.IsOpen()) << id;
     }
     Shown h;
