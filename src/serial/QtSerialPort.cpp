@@ -27,9 +27,9 @@ namespace {
 constexpr int kWriteTimeoutMs = 1000;
 
 // Receive notifications come at most this often: a device streaming at the line's full rate
-// is handled in chunks of up to a couple of hundred bytes instead of one pass of the event
-// loop (and one repaint) per byte or two. Nothing waits on an answer for less than a second.
-constexpr qint64 kReceiveBatchMs = 20;
+// is handled in chunks of several hundred bytes instead of one pass of the event loop per
+// arrival. Nothing waits on an answer for less than a second.
+constexpr qint64 kReceiveBatchMs = 50;
 
 // Read errors in a row, with no data between them and no hang-up seen, after which the line
 // is treated as gone anyway, so an unusual driver cannot make the event loop spin.
@@ -129,6 +129,11 @@ struct QtSerialPort::Impl {
         }
     }
 
+    void LiftReadLimit() {
+        port.setReadBufferSize(0);
+        TakeBuffered();  // reading from QSerialPort turns its read notifier back on
+    }
+
     void QueueReceive();
     void DeliverReceive();
     void OnError(QSerialPort::SerialPortError error);
@@ -143,12 +148,19 @@ struct QtSerialPort::Impl {
 // So readyRead only posts the notification; the handler runs from the event loop, outside
 // QSerialPort's signal, and a nested loop gets its own notifications. Several arrivals before
 // the loop comes round make one notification.
+//
+// Until that notification runs, QSerialPort may take one more byte from the driver and no
+// more: a full read buffer turns its read notifier off, so arrivals in between leave the
+// event loop asleep and wait in the driver. The notification lifts the limit.
 void QtSerialPort::Impl::QueueReceive() {
     spuriousErrors = 0;
     if (receiveQueued) {
         return;
     }
     receiveQueued = true;
+    if (port.isOpen()) {
+        port.setReadBufferSize(port.bytesAvailable() + 1);
+    }
     const qint64 since = lastDelivery.isValid() ? lastDelivery.elapsed() : kReceiveBatchMs;
     if (since >= kReceiveBatchMs) {
         QMetaObject::invokeMethod(
@@ -160,6 +172,7 @@ void QtSerialPort::Impl::QueueReceive() {
 
 void QtSerialPort::Impl::DeliverReceive() {
     receiveQueued = false;
+    LiftReadLimit();
     const auto threshold = static_cast<std::size_t>(config.receiveThreshold);
     if (life == PortLife::Closed || !handler || config.receiveThreshold <= 0 ||
         Waiting() < threshold) {
@@ -315,6 +328,7 @@ void QtSerialPort::Close() {
     d.spuriousErrors = 0;
     d.pending.clear();
     ++d.generation;
+    d.port.setReadBufferSize(0);
     if (d.port.isOpen()) {
         CallScope scope(d.callDepth);
         d.port.close();  // closing the descriptor also releases our lock

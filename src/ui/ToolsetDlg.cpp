@@ -20,7 +20,7 @@
 namespace zk4 {
 namespace {
 
-constexpr qint64 kRunningValuesMs = 100;
+constexpr qint64 kRunningValuesMs = 200;
 
 QString Str(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
@@ -223,7 +223,7 @@ void CToolsetDlg::ShowDeviceValues(const DeviceValues&) {
 
 void CToolsetDlg::ShowRunningValues(const DeviceValues& values) {
     // A device polled once a second is shown at once. One that streams its values is redrawn
-    // at most ten times a second: laying out and painting the boxes for every read would
+    // at most five times a second: laying out and painting the boxes for every read would
     // cost more than everything else the tool does, and no one reads faster.
     const qint64 since =
         m_runningValuesShown.isValid() ? m_runningValuesShown.elapsed() : kRunningValuesMs;
