@@ -59,9 +59,7 @@ class FakeSerialPort final : public SerialPort {
     // Queue bytes as if the device sent them, then notify as the port would.
     void Receive(std::string_view text, int code = kCommEventReceive) {
         pending.insert(pending.end(), text.begin(), text.end());
-        if (m_handler) {
-            m_handler(code);
-        }
+        m_handler(code);
     }
     std::string WrittenText() const {
         std::string text(written.size(), '\0');
@@ -81,7 +79,7 @@ class FakeSerialPort final : public SerialPort {
   private:
     void Call(std::string name) { calls.push_back(std::move(name)); }
     FakeClock* m_clock;
-    ReceiveHandler m_handler;
+    ReceiveHandler m_handler = [](int) {};
 };
 
 }  // namespace zk4::test

@@ -54,9 +54,8 @@ inline std::string MakeIdLine(std::uint8_t code, std::uint32_t serialNo, bool go
     const auto pair = [&](unsigned b) {
         line += {"0123456789ABCDEF"[b & 0xF], "0123456789ABCDEF"[(b >> 4) & 0xF]};
     };
-    const std::uint64_t bytes = code | std::uint64_t{serialNo} << 8;  // then two free zeros
-    for (int i = 0; i < 6; ++i) {
-        pair(static_cast<unsigned>(bytes >> 8 * i));
+    for (unsigned b : {0u + code, serialNo, serialNo >> 8, serialNo >> 16, serialNo >> 24, 0u}) {
+        pair(b & 0xFF);
     }
     pair((goodChecksum ? 0 : 1) - std::accumulate(line.begin(), line.end(), 0u));
     return line + "\r\n";
