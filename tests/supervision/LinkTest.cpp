@@ -162,9 +162,9 @@ const Row kRows[] = {
      Searching, true, "RPM=399;"},
     {"AnyReportOrAckIsTraffic", Polled, Seq(Dev("AT XY=1\r\n"), Tick, Dev("ACK OK\r\n"), Tick),
      kPoll + kPoll, Linked},
-    // "A" CR LF is too short for a line and joins the next.
+    // "AT" CR LF is too short for a line and joins the next.
     {"OtherAndShortLinesAreNotTraffic", Polled,
-     Seq(Dev("HELLO\r\nxAT RPM=1\r\nA\r\nAT DV=1\r\n"), Tick), kBurst, Searching},
+     Seq(Dev("HELLO\r\nxAT RPM=1\r\nAT\r\nAT DV=1\r\n"), Tick), kBurst, Searching},
 
     // Identification. (An unknown product is in the end-to-end tests.)
     {"J1939_001AndNoSecondId", Nothing, Seq(Identified, Dev(kIdJ1708_003)), kBurst, Linked, true,
