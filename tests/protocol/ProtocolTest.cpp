@@ -16,46 +16,32 @@ namespace {
 
 const std::string kId = "ACK IDA2100000000003\r\n";
 const std::string kDv = "AT DV=12.6\r\n";
-const std::string kRun150 =
-    "012345678901234567890123456789012345678901234567890123456789012345678901234"
-    "567890123456789012345678901234567890123456789012345678901234567890123456789";
-
-struct FramerCase {
-    const char* name;
-    std::string wire;
-    std::vector<std::string> lines;  // handed over, in order
-    std::string rest;                // left in the window afterwards
-};
-
-const FramerCase kCases[] = {
-    {"two lines and a part", "AT MPH=5\r\n" + kDv + "AT C", {"AT MPH=5\r\n", kDv}, "AT C"},
-    {"three stray bytes before ACK", "xyz" + kId, {kId}, ""},
-    {"lower-case t at position 1 does not guard ACK", "qtz" + kId, {kId}, ""},
-    {"T at position 1 guards ACK", "qTz" + kId, {"QTZ" + kId}, ""},
-    {"space at position 2 guards ACK", "x1 " + kId, {"X1 " + kId}, ""},
-    {"window beginning A guards ACK", "AT MP" + kId, {"AT MP" + kId}, ""},
-    {"two stray bytes before AT", "xy" + kDv, {kDv}, ""},
-    {"lower-case at token keeps the byte after it", "xyat dv=12.6\r\n", {kDv}, ""},
-    {"one stray byte: the token's own space guards AT", "x" + kDv, {"X" + kDv}, ""},
-    {"C at position 1 guards AT", "xC" + kDv, {"XC" + kDv}, ""},
-    {"window beginning A guards AT", "Ax" + kDv, {"AX" + kDv}, ""},
-    {"a 4-byte line is never completed and joins the next", "AT\r\n" + kDv, {"AT\r\n" + kDv}, ""},
-    {"newest 100 bytes of a run", kRun150 + "\r\n", {kRun150.substr(52) + "\r\n"}, ""},
-    {"upper-cased", "at fw=0.5n7\r\nack ida2100000000003\r\n", {"AT FW=0.5N7\r\n", kId}, ""},
-};
+const std::string kRun150 = std::string(50, '1') + std::string(100, '2');
 
 // One byte per call, as the port may deliver them: the window carries everything between calls.
-TEST(ReceiveFramer, HandsOverCompleteLinesAndKeepsTheRest) {
-    for (const FramerCase& c : kCases) {
+// The link's tables cover plain lines, partial lines, short lines and the usual stray bytes.
+TEST(ReceiveFramer, RestartTokensAndTheirGuards) {
+    // Wire, the one line handed over. A lower-case t at position 1 does not guard ACK; a
+    // lower-case token keeps the byte after it; a run keeps its newest 100 bytes.
+    const std::pair<std::string, std::string> cases[] = {
+        {"xyz" + kId, kId},
+        {"qtz" + kId, kId},
+        {"qTz" + kId, "QTZ" + kId},
+        {"x1 " + kId, "X1 " + kId},
+        {"AT MP" + kId, "AT MP" + kId},
+        {"xyat dv=12.6\r\n", kDv},
+        {"xC" + kDv, "XC" + kDv},
+        {kRun150 + "\r\n", std::string(98, '2') + "\r\n"}};
+    for (const auto& [wire, line] : cases) {
         RxWindow window;
         std::vector<std::string> lines;
-        for (const char byte : c.wire) {
+        for (const char byte : wire) {
             FrameByte(window, static_cast<std::uint8_t>(byte), [&](const RxWindow& w) {
                 lines.emplace_back(w.Line().begin(), w.Line().end());
             });
         }
-        EXPECT_EQ(lines, c.lines) << c.name;
-        EXPECT_EQ(std::string(window.Line().begin(), window.Line().end()), c.rest) << c.name;
+        EXPECT_EQ(lines, std::vector{line}) << wire;
+        EXPECT_EQ(window.count, 0u) << wire;
     }
 }
 
@@ -66,20 +52,13 @@ Bytes Span(std::string_view text) {
 TEST(DeviceLine, LineKindReportFieldAndValueComeFromTheLineAlone) {
     // `length` cuts the line short inside a longer buffer: bytes beyond it must not match.
     const std::tuple<std::string_view, std::size_t, LineKind, ReportField, std::string_view>
-        cases[] = {
-            {"AT RPM=1500\r\n", 13, LineKind::Report, ReportField::EngineRpm, "1500"},
-            {"AT DV==1 X\r\n", 12, LineKind::Report, ReportField::Voltage, "=1 X"},
-            {"AT XY=1\r\n", 9, LineKind::Report, ReportField::Unknown, ""},
-            {"AT HZ=01.7881\r\n", 15, LineKind::Report, ReportField::Unknown, ""},
-            {"AT HZVSMPH=1\r\n", 10, LineKind::Report, ReportField::Unknown, ""},
-            {"AT RPM=1500\r\n", 6, LineKind::Report, ReportField::Unknown, ""},
-            {"ACK ID\r\n", 8, LineKind::Acknowledgement, ReportField::Unknown, ""},
-            {"ACKID\r\n", 7, LineKind::Ignored, ReportField::Unknown, ""},
-            {"AC X\r\n", 6, LineKind::Ignored, ReportField::Unknown, ""},
-            {"ATX\r\n", 5, LineKind::Ignored, ReportField::Unknown, ""},
-            {"XAT DV=1\r\n", 10, LineKind::Ignored, ReportField::Unknown, ""},
-            {"AT DV=1\r\n", 0, LineKind::Ignored, ReportField::Unknown, ""},
-        };
+        cases[] = {{"AT DV==1 X\r\n", 12, LineKind::Report, ReportField::Voltage, "=1 X"},
+                   {"AT HZ=01.7881\r\n", 15, LineKind::Report, ReportField::Unknown, ""},
+                   {"AT HZVSMPH=1\r\n", 10, LineKind::Report, ReportField::Unknown, ""},
+                   {"AT RPM=1500\r\n", 6, LineKind::Report, ReportField::Unknown, ""},
+                   {"ACKID\r\n", 7, LineKind::Ignored, ReportField::Unknown, ""},
+                   {"ATX\r\n", 5, LineKind::Ignored, ReportField::Unknown, ""},
+                   {"AT DV=1\r\n", 0, LineKind::Ignored, ReportField::Unknown, ""}};
     for (const auto& [buffer, length, kind, field, value] : cases) {
         const Bytes line = Span(buffer).first(length);
         const Report report = ParseReportLine(line);
@@ -91,44 +70,32 @@ TEST(DeviceLine, LineKindReportFieldAndValueComeFromTheLineAlone) {
 
 TEST(DeviceLine, IdentificationLineIsCheckedAndDecoded) {
     // {high, low, byte}. Characters that are not hex digits still give a defined byte.
-    const std::uint8_t pairs[][3] = {{'0', '0', 0x00}, {'F', 'F', 0xFF}, {'2', 'A', 0x2A},
-                                     {'A', '2', 0xA2}, {'9', 'B', 0x9B}, {'0', 'G', 0x10},
-                                     {'1', '/', 0x0F}, {'a', '0', 0xA0}, {0xFF, 0xFF, 0x48}};
+    const std::uint8_t pairs[][3] = {
+        {'9', 'B', 0x9B}, {'0', 'G', 0x10}, {'1', '/', 0x0F}, {'a', '0', 0xA0}, {0xFF, 0xFF, 0x48}};
     for (const auto& c : pairs) {
         EXPECT_EQ(HexPairToByte(c[0], c[1]), c[2]) << int{c[0]} << ' ' << int{c[1]};
     }
-    const std::tuple<std::string_view, bool, bool, int, std::uint32_t> cases[] = {
-        {"ACK IDA2100000000003\r\n", true, true, 0x2A, 1},
-        {"ACK IDA2100000000004\r\n", true, false, 0x2A, 1},
-        {"ACK IDA21000000000003\r\n", false, false, 0x2A, 1},
-        {"ACK IXA2100000000003\r\n", false, false, 0x2A, 1},
-    };
-    for (const auto& [line, isId, checksumOk, code, serial] : cases) {
-        const Identification id = DecodeIdentification(Span(line));
-        EXPECT_EQ(std::tuple(IsIdentificationLine(Span(line)), IdentificationChecksumOk(Span(line)),
-                             int{id.productCode}, id.serialNo),
-                  std::tuple(isId, checksumOk, code, serial))
-            << line;
+    // Good and bad checksums and the decoding are in the link's tables.
+    for (const char* line : {"ACK IDA21000000000003\r\n", "ACK IXA2100000000003\r\n"}) {
+        EXPECT_FALSE(IsIdentificationLine(Span(line))) << line;
     }
 }
 
 TEST(DeviceLine, ProductTableAndFirmwareGate) {
     for (unsigned code = 0; code <= 0xFF; ++code) {
         const auto byte = static_cast<std::uint8_t>(code);
-        const ProductInfo info = LookupProduct(byte);
+        const ProductInfo info = LookupProduct(byte);  // "Wrong ID" for the others: never shown
         const bool valid = (code >= 0x2A && code <= 0x2C) || (code >= 0x54 && code <= 0x5C);
         const char variant = info.productId.back();  // -001 cylinders, -002 Hz per MPH, -003 both
-        EXPECT_EQ(std::tuple(info.valid, info.productId == "Wrong ID", info.cylinders,
-                             info.hzPerMph, IsCylinderCapable(byte), IsHzCapable(byte)),
-                  std::tuple(valid, !valid, valid && variant != '2', valid && variant != '1',
+        EXPECT_EQ(std::tuple(info.valid, info.cylinders, info.hzPerMph, IsCylinderCapable(byte),
+                             IsHzCapable(byte)),
+                  std::tuple(valid, valid && variant != '2', valid && variant != '1',
                              info.cylinders, info.hzPerMph))
             << code;
     }
-    const std::pair<const char*, bool> cases[] = {
-        {"0.5N", true}, {"0.5N7", true}, {"0.5M2", false}, {"0.5", false},
-        {"", false},    {"0.5n", false}, {" 0.5N", false},
-    };
-    for (const auto& [firmware, passes] : cases) {
+    // Refusals of a shorter or an older version are in the link's tables.
+    for (const auto& [firmware, passes] :
+         {std::pair("0.5N7", true), {"", false}, {"0.5n", false}, {" 0.5N", false}}) {
         EXPECT_EQ(FirmwareGatePasses(firmware), passes) << firmware;
     }
 }
@@ -139,10 +106,9 @@ std::string Text(const HostCommand& command) {
 
 TEST(HostCommands, SendExactTexts) {
     // Cylinders: "1" to "12" as typed, any other text 4.
-    const std::pair<const char*, const char*> typed[] = {
-        {"7", "7"},  {"1", "1"}, {"10", "10"}, {"12", "12"}, {"0", "4"}, {"13", "4"},
-        {"04", "4"}, {"", "4"},  {" 7", "4"},  {"7 ", "4"},  {"x", "4"},
-    };
+    const std::pair<const char*, const char*> typed[] = {{"1", "1"},  {"12", "12"}, {"0", "4"},
+                                                         {"13", "4"}, {"04", "4"},  {"", "4"},
+                                                         {" 7", "4"}, {"x", "4"}};
     for (const auto& [text, sent] : typed) {
         EXPECT_EQ(Text(BuildCylinderCommand(text)), "AT CN=" + std::string(sent) + "\r\n")
             << '"' << text << '"';
@@ -163,11 +129,10 @@ TEST(HostCommands, SendExactTexts) {
     }
 }
 
-TEST(WireTrace, LinesAreWrittenAsDocumentedAndParseBack) {
+// Ordinary lines are in the tracing port's and the simulator's tests.
+TEST(WireTrace, LinesAreWrittenAsDocumentedParseBackAndNothingElseParses) {
     const std::pair<TraceLine, std::string> cases[] = {
         {{8523417042, TraceKind::HostToDevice, "AT RALL\r\n"}, "8523417.042 H>D AT RALL\\r\\n\n"},
-        {{5, TraceKind::DeviceToHost, "AT DV=13.8\r\n"}, "0.005 D>H AT DV=13.8\\r\\n\n"},
-        {{1000, TraceKind::Note, "COM3 opened"}, "1.000 -- COM3 opened\n"},
         {{120, TraceKind::HostToDevice, std::string(" \\\t\0\x7F\x80\xFF x ", 10)},
          "0.120 H>D  \\\\\\t\\x00\\x7F\\x80\\xFF x \n"},
         {{0, TraceKind::DeviceToHost, ""}, "0.000 D>H \n"},
@@ -182,9 +147,6 @@ TEST(WireTrace, LinesAreWrittenAsDocumentedAndParseBack) {
     std::string out;
     AppendTraceLine(out, -7, TraceKind::Note, "");
     EXPECT_EQ(out, "0.000 -- \n");  // a negative time is written as 0
-}
-
-TEST(WireTrace, RejectsWhatItDoesNotWrite) {
     for (const char* line :
          {"", "12 H>D x", "12.34 H>D x", "12.345H>D x", "-1.000 H>D x", "+1.000 H>D x",
           "1.0a0 H>D x", "1.000 HD x", "1.000 H>D", "1.000  x", "1.000 H>D \\q", "1.000 H>D \\",

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <utility>
 
 #include "serial/Clock.h"
 
@@ -17,21 +17,16 @@ class FakeClock final : public Clock {
 
     std::uint32_t TimeGetTime() override {
         ++reads;
-        last = now;
-        now += step;
-        return last;
+        return last = std::exchange(now, now + step);
     }
     void Nap() override {
         ++naps;
         now += napStep;
     }
 
-    std::uint32_t now;
-    std::uint32_t step;
-    std::uint32_t napStep;
+    std::uint32_t now, step, napStep;
     std::uint32_t last = 0;  // the latest reading
-    int reads = 0;
-    int naps = 0;
+    int reads = 0, naps = 0;
 };
 
 }  // namespace zk4::test

@@ -3,6 +3,7 @@
 // and can be told to refuse an open or a write.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -58,33 +59,27 @@ class FakeSerialPort final : public SerialPort {
     // Queue bytes as if the device sent them, then notify as the port would.
     void Receive(std::string_view text, int code = kCommEventReceive) {
         pending.insert(pending.end(), text.begin(), text.end());
-        if (m_handler) {
-            m_handler(code);
-        }
+        m_handler(code);
     }
     std::string WrittenText() const {
-        std::string s;
-        for (const auto& w : written) {
-            s.push_back(static_cast<char>(w.byte));
-        }
-        return s;
+        std::string text(written.size(), '\0');
+        std::ranges::transform(written, text.begin(), &WrittenByte::byte);
+        return text;
     }
     void ClearWritten() { written.clear(); }
 
     bool open = false;
-    int selected = 0;
-    int writeCalls = 0;
+    int selected = 0, writeCalls = 0;
     PortConfig config;
     std::vector<std::string> calls;
     std::vector<std::uint8_t> pending;
     std::vector<WrittenByte> written;
-    std::optional<std::string> refuseOpen;
-    std::optional<std::string> refuseWrite;
+    std::optional<std::string> refuseOpen, refuseWrite;
 
   private:
     void Call(std::string name) { calls.push_back(std::move(name)); }
     FakeClock* m_clock;
-    ReceiveHandler m_handler;
+    ReceiveHandler m_handler = [](int) {};
 };
 
 }  // namespace zk4::test
