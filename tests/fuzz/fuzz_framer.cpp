@@ -12,23 +12,6 @@
 
 namespace {
 
-// Everything the link asks of one line; the sanitizers watch every byte read.
-void Decode(zk4::Bytes line) {
-    const zk4::Report report = zk4::ParseReportLine(line);
-    // A value is a view into the line that stops right before its CR LF.
-    const auto* end = reinterpret_cast<const char*>(line.data() + line.size());
-    ZK4_CHECK(report.field == zk4::ReportField::Unknown
-                  ? report.value.empty()
-                  : report.value.data() + report.value.size() == end - 2);
-    (void)zk4::ClassifyLine(line);
-    (void)zk4::FirmwareGatePasses(report.value);
-    (void)zk4::IdentificationChecksumOk(line);
-    if (zk4::IsIdentificationLine(line)) {
-        const auto product = zk4::LookupProduct(zk4::DecodeIdentification(line).productCode);
-        ZK4_CHECK(product.valid == (product.cylinders || product.hzPerMph));
-    }
-}
-
 // Feeds a chunk; now and then a line's handler opens a modal box whose nested loop receives a
 // few more bytes.
 void Feed(FuzzedDataProvider& input, zk4::RxWindow& window, int depth = 0) {
@@ -40,7 +23,20 @@ void Feed(FuzzedDataProvider& input, zk4::RxWindow& window, int depth = 0) {
         ZK4_CHECK(line[line.size() - 2] == '\r' && line.back() == '\n');
         ZK4_CHECK(
             std::none_of(line.begin(), line.end(), [](auto b) { return b >= 'a' && b <= 'z'; }));
-        Decode(line);
+        // Everything the link asks of the line; the sanitizers watch every byte read.
+        const zk4::Report report = zk4::ParseReportLine(line);
+        // A value is a view into the line that stops right before its CR LF.
+        const auto* end = reinterpret_cast<const char*>(line.data() + line.size());
+        ZK4_CHECK(report.field == zk4::ReportField::Unknown
+                      ? report.value.empty()
+                      : report.value.data() + report.value.size() == end - 2);
+        (void)zk4::ClassifyLine(line);
+        (void)zk4::FirmwareGatePasses(report.value);
+        (void)zk4::IdentificationChecksumOk(line);
+        if (zk4::IsIdentificationLine(line)) {
+            const auto product = zk4::LookupProduct(zk4::DecodeIdentification(line).productCode);
+            ZK4_CHECK(product.valid == (product.cylinders || product.hzPerMph));
+        }
         if (depth < 2 && input.ConsumeIntegralInRange<int>(0, 7) == 0) {
             Feed(input, window, depth + 1);
         }

@@ -28,11 +28,10 @@ namespace fs = std::filesystem;
 // Runs the event loop until `done` holds or `ms` pass; returns how often the loop woke up:
 // about 15 times in 300 ms when idle, thousands of times when something keeps it busy.
 int RunEvents(auto done, int ms = 3000) {
-    QDeadlineTimer deadline(ms);
     QTimer wake;  // lets the loop notice the deadline
     wake.start(20);
     int wakeups = 0;
-    for (; !done() && !deadline.hasExpired(); ++wakeups) {
+    for (const QDeadlineTimer deadline(ms); !done() && !deadline.hasExpired(); ++wakeups) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return wakeups;

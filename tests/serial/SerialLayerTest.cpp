@@ -25,24 +25,21 @@ constexpr std::uint32_t kTop = 0xFFFFFFFFu;
 // The counter moves per reading (step) or per nap (napStep): the wait ends at the first reading
 // of start + ms or beyond, or below start (the counter wrapped), at once when start + ms wraps
 // past zero, and naps between every two readings. The two-step pause is the ms = 2 rows.
+// Each row: start, ms, step, napStep, the reading that ends the wait, and the readings taken
+// (the start reading included).
 TEST(WaitMilliseconds, EndsAtStartPlusMsOrWhenTheCounterWraps) {
-    struct Case {
-        std::uint32_t start, ms, step, napStep;
-        std::uint32_t last;  // the reading that ends the wait
-        int reads;           // the start reading included
-    };
-    const std::vector<Case> cases = {
+    const std::uint32_t cases[][6] = {
         {1000, 2, 1, 0, 1002, 3},         {1000, 15, 0, 1, 1015, 17},
         {1000, 2, 0, 3, 1003, 3},         {1000, 15, 2, 3, 1017, 5},
         {kTop - 15, 15, 1, 0, kTop, 16},  {kTop - 14, 15, 1, 0, kTop - 13, 2},
         {kTop - 1, 2, 0, 1, kTop - 1, 2}, {kTop, 5, 1, 0, 0, 2},
         {kTop - 3, 2, 0, 4, 0, 3}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.start) + " + " + std::to_string(c.ms));
-        test::FakeClock clock(c.start, c.step, c.napStep);
-        WaitMilliseconds(clock, c.ms);
+    for (const auto& [start, ms, step, napStep, last, reads] : cases) {
+        SCOPED_TRACE(std::to_string(start) + " + " + std::to_string(ms));
+        test::FakeClock clock(start, step, napStep);
+        WaitMilliseconds(clock, ms);
         EXPECT_EQ(std::tuple(clock.last, clock.reads, clock.naps),
-                  std::tuple(c.last, c.reads, c.reads - 2));
+                  std::tuple(last, int(reads), int(reads) - 2));
     }
 }
 
@@ -119,29 +116,28 @@ TEST(NumbersFromText, LockFilePidAndPortNumberFromName) {
 TEST(DeviceForPort, FirstFolderWithALinkWinsElseTheFixedTable) {
     test::TempDir temp;
     const fs::path root = fs::canonical(temp.Path());
-    const std::string p = root / "ports", u = root / "user", real = root / "ttyReal";
+    const std::string p = root / "ports", u = root / "user";
+    const auto after = [&](const std::string& row) {  // the text after the space; "~" is root
+        const std::string text = row.substr(row.find(' ') + 1);
+        return text[0] == '~' ? root.string() + text.substr(1) : text;
+    };
     fs::create_directories(p);
     fs::create_directories(u);
-    test::WriteFile(real, "x");
+    test::WriteFile(root / "ttyReal", "x");
     test::WriteFile(p + "/COM22", "x");  // a plain file stands for itself
-    fs::create_symlink(real, root / "by-id-link");
-    for (const auto& [target, link] : std::vector<std::pair<std::string, std::string>>{
-             {"../ttyReal", p + "/COM4"},  // relative to its folder
-             {root / "by-id-link", p + "/COM5"},
-             {"/nonexistent-zk4/usb", p + "/COM12"},  // unplugged
-             {"gone/ttyUSB7", p + "/COM13"},
-             {"/dev/null", u + "/COM4"},  // hidden by ports/COM4
-             {"../ttyReal", u + "/COM6"}}) {
-        fs::create_symlink(target, link);
+    // Relative to its folder, resolved all the way, unplugged, hidden by ports/COM4.
+    for (const std::string link :
+         {"by-id-link ~/ttyReal", "ports/COM4 ../ttyReal", "ports/COM5 ~/by-id-link",
+          "ports/COM12 /nonexistent-zk4/usb", "ports/COM13 gone/ttyUSB7", "user/COM4 /dev/null",
+          "user/COM6 ../ttyReal"}) {
+        fs::create_symlink(after(link), root / link.substr(0, link.find(' ')));
     }
-    // A port number, then its device; "~" stands for the test's folder.
+    // A port number, then its device.
     for (const std::string row :
          {"4 ~/ttyReal", "5 ~/ttyReal", "6 ~/ttyReal", "12 /nonexistent-zk4/usb",
           "13 ~/ports/gone/ttyUSB7", "22 ~/ports/COM22", "10 /dev/ttyUSB9", "11 /dev/ttyACM0",
           "21 /dev/ttyS0", "30 /dev/ttyS9", "31 /dev/ttyUSB0"}) {
-        std::string device = row.substr(row.find(' ') + 1);
-        device = device[0] == '~' ? root.string() + device.substr(1) : device;
-        EXPECT_EQ(DeviceForPort(std::stoi(row), {p, u}), device) << row;
+        EXPECT_EQ(DeviceForPort(std::stoi(row), {p, u}), after(row)) << row;
     }
 }
 

@@ -26,7 +26,7 @@ class TempDir {
         return ::mkdtemp(pattern.data()) ? pattern : throw std::runtime_error("mkdtemp failed");
     }
     std::filesystem::path m_path;
-    std::error_code m_ignored;
+    std::error_code m_ignored;  // a folder that cannot be removed is left behind
 };
 
 inline std::string ReadFile(const std::string& path) {
