@@ -34,7 +34,6 @@ std::string ReadAll(const std::string& cylinders, const std::string& hz, int rpm
 TEST(SimDevice, AnswersAsItsOptionsSay) {
     const std::string id = BuildIdentificationLine(0x2C, 305419896), fw = "AT FW=0.5N\r\n";
     const std::string x40(40, 'x'), both = "AT CN=7\r\nAT HZ=02.5000\r\nAT RALL\r\n";
-    const EngineSample drive = DriveSample(20);
     const std::tuple<std::string, std::string, std::string> cases[] = {
         // CR or LF ends a command; one cut short at a reconnection, or after noise, is dropped.
         {"",
@@ -47,7 +46,8 @@ TEST(SimDevice, AnswersAsItsOptionsSay) {
          "AT DV=12.5\r\nAT RPM=20000\r\nAT MPH=255\r\nAT CN=12\r\nAT HZVSMPH=0.2500\r\n"},
         {"--lowercase --bad-checksum 1", "AT ID?\r\nAT FW=?\r\nAT ID?\r\n",
          "ack idc28765432100c0\r\nat fw=0.5n\r\nack idc28765432100b0\r\n"},
-        {"--drive", "AT RALL\r\n", ReadAll("4", "1.7881", drive.rpm, drive.mph)},
+        {"--drive", "AT RALL\r\n",
+         ReadAll("4", "1.7881", DriveSample(20).rpm, DriveSample(20).mph)},
         // Out of range, then the limits; malformed and unknown commands: no answer, no change.
         {"",
          "AT CN=0\r\nAT CN=13\r\nAT HZ=00.2499\r\nAT RALL\r\nAT CN=12\r\nAT HZ=00.2500\r\nAT "
