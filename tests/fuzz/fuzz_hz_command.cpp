@@ -25,13 +25,9 @@ void Check(double v) {
     }
     const std::string text(command->bytes.data(), command->bytes.data() + command->length);
     ZK4_CHECK(text.size() == 15 && text.starts_with("AT HZ=") && text[8] == '.' &&
-              text.ends_with("\r\n"));
-    double sent = 0;
-    for (const char c : text.substr(6, 7)) {
-        ZK4_CHECK(c == '.' || (c >= '0' && c <= '9'));
-        sent = c == '.' ? sent : sent * 10 + (c - '0');
-    }
-    sent /= 10000;
+              text.ends_with("\r\n") && text.find_first_not_of("0123456789", 6) == 8 &&
+              text.find_first_not_of("0123456789", 9) == 13);
+    const double sent = std::stod(text.substr(6, 7));
     ZK4_CHECK(sent <= v + 0.00001 + 1e-9 && sent > v + 0.00001 - 0.0001 - 1e-9);
 }
 

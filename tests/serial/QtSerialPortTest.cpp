@@ -25,18 +25,13 @@ namespace zk4 {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ThrowsMessage;
-
-constexpr std::uint8_t kA[] = {'A'};
-
 // Runs the event loop until `done` holds or `ms` pass; returns how often the loop woke up:
 // about 15 times in 300 ms when idle, thousands of times when something keeps it busy.
 int RunEvents(auto done, int ms = 3000) {
-    QDeadlineTimer deadline(ms);
     QTimer wake;  // lets the loop notice the deadline
     wake.start(20);
     int wakeups = 0;
-    for (; !done() && !deadline.hasExpired(); ++wakeups) {
+    for (const QDeadlineTimer deadline(ms); !done() && !deadline.hasExpired(); ++wakeups) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return wakeups;
@@ -51,26 +46,21 @@ class PtyPortTest : public testing::Test {
     // A fresh pseudo-terminal in raw mode, linked as ports/COM1.
     void SetUp() override {
         std::array<char, 256> name{};
-        ASSERT_EQ(::openpty(&m_master, &m_slave, name.data(), nullptr, nullptr), 0);
         termios raw{};
         ::cfmakeraw(&raw);
-        ASSERT_EQ(::tcsetattr(m_slave, TCSANOW, &raw), 0);
+        ASSERT_EQ(::openpty(&m_master, &m_slave, name.data(), &raw, nullptr), 0);
         m_device = fs::canonical(name.data()).string();
         fs::create_directories(m_ports);
         fs::create_symlink(m_device, m_ports + "/COM1");
     }
-    void TearDown() override {
-        ::close(m_master);
-        ::close(m_slave);
-    }
+    void TearDown() override { ::close(m_master), ::close(m_slave); }
     void Send(const std::string& bytes) {
         ASSERT_EQ(::write(m_master, bytes.data(), bytes.size()), ssize_t(bytes.size()));
     }
 
     test::TempDir m_root;
     const std::string m_ports = m_root / "ports";
-    int m_master = -1;
-    int m_slave = -1;
+    int m_master = -1, m_slave = -1;
     std::string m_device;
 };
 
@@ -114,10 +104,9 @@ TEST_P(PortLifeTest, FirstReadDrainsBytesPassBothWaysAndAHangUpIsToldOnce) {
     for (const char c : first + binary) {  // the event loop does not run meanwhile
         port.Write({reinterpret_cast<const std::uint8_t*>(&c), 1});
         pollfd entry{m_master, POLLIN, 0};
-        std::array<char, 8> got{};
+        char got[8] = {};  // one byte comes, the rest stays zero
         ASSERT_EQ(::poll(&entry, 1, 1000), 1);
-        ASSERT_EQ(::read(m_master, got.data(), got.size()), 1);
-        ASSERT_EQ(got[0], c);
+        ASSERT_TRUE(::read(m_master, got, sizeof got - 1) == 1 && got[0] == c) << got;
     }
     if (!GetParam()) {
         ::close(std::exchange(m_master, -1));
@@ -127,8 +116,9 @@ TEST_P(PortLifeTest, FirstReadDrainsBytesPassBothWaysAndAHangUpIsToldOnce) {
     EXPECT_LT(RunEvents([] { return false; }, 300), 100);
     EXPECT_EQ(std::count(events.begin(), events.end(), kCommEventError), 1);
     EXPECT_TRUE(port.IsOpen());  // the dialog's watchdog notices the silence
-    EXPECT_THAT([&] { port.Write(kA); }, ThrowsMessage<SerialError>(FailureSentence(
-                                             PortFailure::Disconnected, "COM1", m_device)));
+    EXPECT_THAT([&] { port.Write(std::vector<std::uint8_t>{'A'}); },
+                testing::ThrowsMessage<SerialError>(
+                    FailureSentence(PortFailure::Disconnected, "COM1", m_device)));
 }
 
 INSTANTIATE_TEST_SUITE_P(PtyPort, PortLifeTest, testing::Bool(), [](const auto& row) {
@@ -145,38 +135,34 @@ TEST_F(PtyPortTest, RefusedOpenNamesTheDeviceAndTheCause) {
         EXPECT_EQ(std::system(command.c_str()), 0) << command;
         return;
     }
-    const std::string absent = m_root / "by-id-usb-adapter";
-    fs::create_symlink(absent, m_ports + "/COM2");
+    QtSerialPort port(m_ports);
+    const auto refused = [&](int number, PortFailure cause, const std::string& device,
+                             const std::string& pid = "") {
+        port.SelectPort(number);
+        EXPECT_THAT([&] { port.Open(); }, testing::ThrowsMessage<SerialError>(FailureSentence(
+                                              cause, "COM" + std::to_string(number), device, pid)));
+        EXPECT_FALSE(port.IsOpen());
+    };
+    fs::create_symlink(m_root / "by-id-usb-adapter", m_ports + "/COM2");
+    refused(2, PortFailure::NotExist, m_root / "by-id-usb-adapter");
+
+    // A live process named in a lock file in the format of lockdev and minicom.
+    QProcess other;
+    other.start("cat");
+    ASSERT_TRUE(other.waitForStarted(3000));
+    const std::string pid = std::to_string(other.processId());
     std::string lockName = m_device.substr(5);  // "/dev/pts/3" has the lock file "LCK..pts_3"
     std::replace(lockName.begin(), lockName.end(), '/', '_');
     const std::string lockFile =
         (::access("/var/lock", W_OK) == 0 ? "/var/lock/LCK.." : "/tmp/LCK..") + lockName;
-    using enum PortFailure;
-    for (const std::string name : {"missing", "flock", "lock file", "no access"}) {
-        SCOPED_TRACE(name);
-        const auto cause = name == "missing"     ? NotExist
-                           : name == "no access" ? PermissionDenied
-                                                 : InUse;
-        QProcess other;  // holds the device (with flock) until its input is closed
-        const std::string hold = name == "flock" ? "flock -xn " + m_device + " " : "";
-        other.start("sh", {"-c", QString::fromStdString(hold + "sh -c 'echo; exec cat'")});
-        ASSERT_TRUE(other.waitForReadyRead(3000));
-        const std::string pid = name == "lock file" ? std::to_string(other.processId()) : "";
-        if (name == "lock file") {  // in the format of lockdev and minicom
-            test::WriteFile(lockFile, std::string(10 - pid.size(), ' ') + pid + "\n");
-        } else if (name == "no access") {
-            ASSERT_EQ(::chmod(m_device.c_str(), 0), 0);
-        }
-        QtSerialPort port(m_ports);
-        port.SelectPort(cause == NotExist ? 2 : 1);
-        EXPECT_THAT([&] { port.Open(); }, ThrowsMessage<SerialError>(FailureSentence(
-                                              cause, cause == NotExist ? "COM2" : "COM1",
-                                              cause == NotExist ? absent : m_device, pid)));
-        EXPECT_FALSE(port.IsOpen());
-        other.closeWriteChannel();
-        other.waitForFinished();
-        ::unlink(lockFile.c_str());
-    }
+    test::WriteFile(lockFile, std::string(10 - pid.size(), ' ') + pid + "\n");
+    refused(1, PortFailure::InUse, m_device, pid);
+    ::unlink(lockFile.c_str());
+    other.closeWriteChannel();
+    other.waitForFinished();
+
+    ASSERT_EQ(::chmod(m_device.c_str(), 0), 0);
+    refused(1, PortFailure::PermissionDenied, m_device);
 }
 
 }  // namespace

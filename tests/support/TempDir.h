@@ -1,29 +1,19 @@
 // A private temporary folder, removed with everything in it when the test ends.
 #pragma once
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <string>
-
-#include <cstdlib>
 
 namespace zk4::test {
 
 class TempDir {
   public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zk4test.XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("mkdtemp failed");
-        }
-        m_path = pattern;
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
+    TempDir() : m_path(Make()) {}
+    ~TempDir() { std::filesystem::remove_all(m_path, m_ignored); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
@@ -31,17 +21,20 @@ class TempDir {
     std::string operator/(const std::string& name) const { return (m_path / name).string(); }
 
   private:
+    static std::string Make() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "zk4test.XXXXXX").string();
+        return ::mkdtemp(pattern.data()) ? pattern : throw std::runtime_error("mkdtemp failed");
+    }
     std::filesystem::path m_path;
+    std::error_code m_ignored;  // a folder that cannot be removed is left behind
 };
 
 inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return (std::ostringstream() << std::ifstream(path, std::ios::binary).rdbuf()).str();
 }
 
 inline void WriteFile(const std::string& path, const std::string& content) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << content;
+    std::ofstream(path, std::ios::binary) << content;
 }
 
 }  // namespace zk4::test
