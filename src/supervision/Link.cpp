@@ -107,7 +107,7 @@ void Link::OnSerialError(const SerialError& error, bool fromTick) {
     // Disconnect; the window keeps its disconnected look meanwhile.
     ResetToDisconnected();
     if (!TimerRunning()) {
-        SetTimer();
+        RunTimer(true);
     }
     // Told once, not once a second: a refused retry stays quiet until the port has opened in
     // between. A click is always answered. Never one box inside another.
@@ -127,7 +127,7 @@ void Link::Start(bool savePending) {
     ResetToDisconnected();
     m_bSavePending = savePending;
     m_bTraffic = false;
-    SetTimer();
+    RunTimer(true);
 }
 
 void Link::Tick(std::string_view port) {
@@ -169,7 +169,7 @@ void Link::Disconnect() {
 
 void Link::CloseForExit() {
     CloseIfOpen();
-    KillTimer();
+    RunTimer(false);
 }
 
 void Link::OnCommEvent(int commEvent) {
@@ -272,12 +272,12 @@ void Link::ConnectSteps() {
         SendPaced(kReadAll);
     }
     // A full period starts now.
-    KillTimer();
-    SetTimer();
+    RunTimer(false);
+    RunTimer(true);
 }
 
 void Link::DisconnectSteps() {
-    KillTimer();
+    RunTimer(false);
     ResetToDisconnected();
 }
 
@@ -295,32 +295,24 @@ void Link::ResetToDisconnected() {
     m_view.ShowDeviceValues(m_values);
 }
 
-void Link::KillTimer() {
-    if (m_state == LinkState::Searching) {
-        m_state = LinkState::Stopped;
-    } else if (m_state == LinkState::Linked) {
-        m_state = LinkState::Halted;
+void Link::RunTimer(bool run) {
+    if (run) {
+        m_view.StartTimer();
+    } else {
+        m_view.StopTimer();
     }
-    m_view.StopTimer();
-    m_view.ShowState(m_state);
-}
-
-void Link::SetTimer() {
-    if (m_state == LinkState::Stopped) {
-        m_state = LinkState::Searching;
-    } else if (m_state == LinkState::Halted) {
-        m_state = LinkState::Linked;
-    }
-    m_view.StartTimer();
-    m_view.ShowState(m_state);
+    ShowState(Identified(), run);
 }
 
 void Link::SetIdentified(bool identified) {
-    const bool timer = TimerRunning();
+    ShowState(identified, TimerRunning());
+}
+
+void Link::ShowState(bool identified, bool timerRunning) {
     if (identified) {
-        m_state = timer ? LinkState::Linked : LinkState::Halted;
+        m_state = timerRunning ? LinkState::Linked : LinkState::Halted;
     } else {
-        m_state = timer ? LinkState::Searching : LinkState::Stopped;
+        m_state = timerRunning ? LinkState::Searching : LinkState::Stopped;
     }
     m_view.ShowState(m_state);
 }
@@ -420,7 +412,7 @@ void Link::HandleIdentification(std::span<const std::uint8_t> line) {
         m_settings = {product.cylinders, product.hzPerMph, true};
         m_view.EnableSettings(m_settings);
     } else {
-        KillTimer();
+        RunTimer(false);
     }
     SetIdentified(true);
     m_view.ShowDeviceValues(m_values);

@@ -74,9 +74,9 @@ class Link {
     void OnSerialError(const SerialError& error, bool fromTick);
 
     void ResetToDisconnected();
-    void KillTimer();
-    void SetTimer();
+    void RunTimer(bool run);  // timer 3 started or stopped, and the state drawn anew
     void SetIdentified(bool identified);
+    void ShowState(bool identified, bool timerRunning);
     void ConnectSteps();
     void DisconnectSteps();
     void OpenSelectedPort();
