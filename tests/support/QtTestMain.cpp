@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 #include <QApplication>
 
-#include <cstdlib>
-
 int main(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ZK4"));
     ::testing::InitGoogleTest(&argc, argv);
