@@ -10,12 +10,12 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace zk4::test {
 
-class SimProcess {
-  public:
+struct SimProcess {
     SimProcess(const std::string& exePath, const std::string& port,
                const std::vector<std::string>& options) {
         // The shell tells its pid, which zk4-sim keeps when the shell execs it.
@@ -24,11 +24,10 @@ class SimProcess {
         for (const std::string& option : options) {
             command += " '" + option + "'";
         }
-        m_out.reset(::popen(command.c_str(), "re"));
+        out.reset(::popen(command.c_str(), "re"));
         char line[512] = {};
-        if (!m_out || !std::fgets(line, sizeof line, m_out.get()) || (pid = std::atoi(line)) <= 0 ||
-            !std::fgets(line, sizeof line, m_out.get()) ||
-            !std::string(line).starts_with("ready ")) {
+        if (!out || !std::fgets(line, sizeof line, out.get()) || (pid = std::atoi(line)) <= 0 ||
+            !std::fgets(line, sizeof line, out.get()) || !std::string(line).starts_with("ready ")) {
             Stop();
             throw std::runtime_error("zk4-sim did not become ready");
         }
@@ -39,19 +38,14 @@ class SimProcess {
     // Ends it with SIGTERM and returns its exit status (as from waitpid), or -1.
     int Stop() {
         if (pid > 0) {
-            ::kill(pid, SIGCONT);
-            ::kill(pid, SIGTERM);
+            ::kill(std::exchange(pid, -1), SIGTERM);
         }
-        const int status = m_out ? ::pclose(m_out.release()) : -1;
-        pid = -1;
-        return status;
+        return out ? ::pclose(out.release()) : -1;
     }
 
-    pid_t pid = -1;  // SIGSTOP and SIGCONT make a device that falls silent and comes back
+    pid_t pid = -1;
     std::string slavePath;
-
-  private:
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_out{nullptr, ::pclose};  // no copies
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> out{nullptr, ::pclose};  // no copies
 };
 
 }  // namespace zk4::test

@@ -1,78 +1,71 @@
-// The real main dialog with a fake serial port, a fake clock, a message recorder and its own
-// folder (so its own ZK4.ini), ready for tests under QT_QPA_PLATFORM=offscreen.
+// The real main dialog in its own folder (so its own ZK4.ini), its messages recorded instead of
+// shown: on a fake port and clock for dialog tests, on the real ones against zk4-sim.
 #pragma once
 
 #include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <functional>
+#include <QTest>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "serial/Clock.h"
 #include "support/LinkHarness.h"
 #include "support/TempDir.h"
 #include "ui/ToolsetDlg.h"
 
 namespace zk4::test {
 
-// What a control shows, and typing into it, for edit boxes, combo boxes and buttons.
-inline QString ControlText(QWidget* w) {
-    auto* combo = qobject_cast<QComboBox*>(w);
-    return combo ? combo->currentText() : w->property("text").toString();
+// What each port is made from: the fake records the clock reading of each byte it is given.
+inline FakeClock* PortArgument(const TempDir&, FakeClock& clock) {
+    return &clock;
+}
+inline std::string PortArgument(const TempDir& dir, SteadyClock&) {
+    return dir / "ports";
 }
 
-inline void SetControlText(QWidget* w, const QString& text) {
-    if (auto* combo = qobject_cast<QComboBox*>(w)) {
-        combo->setEditText(text);
-    } else if (qobject_cast<QLineEdit*>(w)) {
-        w->setProperty("text", text);
+template <class Port, class ClockType>
+struct DialogOn {
+    QWidget* Item(int id) const { return dlg->GetDlgItem(id); }
+    QString Text(int id) const {  // what an edit box, a combo box or a button shows
+        auto* combo = qobject_cast<QComboBox*>(Item(id));
+        return combo ? combo->currentText() : Item(id)->property("text").toString();
     }
-}
-
-class DialogHarness {
-  public:
-    // `iniContent`: written to ZK4.ini before start-up when given.
-    explicit DialogHarness(const std::string* iniContent = nullptr)
-        : clock(1000, 1), serial(&clock) {
-        if (iniContent) {
-            WriteFile(dir / "ZK4.ini", *iniContent);
-        }
-        dlg = std::make_unique<CToolsetDlg>(DialogPlatform{
-            serial, clock,
-            [this](QWidget*, const QString& text, MessageIcon icon) {
-                messages.push_back({text.toStdString(), icon});
-                if (onMessage) {
-                    onMessage(messages.back());
-                }
-            },
-            QString::fromStdString(dir / "ZK4"), QString::fromStdString(dir / "config"), window});
-        dlg->OnInitDialog();
+    void SetText(int id, const QString& text) {
+        auto* combo = qobject_cast<QComboBox*>(Item(id));
+        combo ? combo->setEditText(text) : void(Item(id)->setProperty("text", text));
     }
-
-    QString Text(int id) const { return ControlText(dlg->GetDlgItem(id)); }
-    void SetText(int id, const QString& text) { SetControlText(dlg->GetDlgItem(id), text); }
-    bool Enabled(int id) const { return dlg->GetDlgItem(id)->isEnabled(); }
-    void Tick() { dlg->OnTimer(kTimerId); }
-
-    // Device bytes through the real receive path (notification -> framer -> line handler).
-    void Device(std::string_view bytes) { serial.Receive(bytes); }
-
-    // Connect, then the device answers firmware and identification.
-    void Identify(std::string_view firmwareLine = kFirmwareOk,
-                  std::string_view idLine = kIdJ1708_003) {
-        dlg->OnConnect();
-        Device(firmwareLine);
-        Device(idLine);
-    }
+    bool Enabled(int id) const { return Item(id)->isEnabled(); }
+    void Click(int id) { QTest::mouseClick(Item(id), Qt::LeftButton); }
 
     TempDir dir;
-    FakeClock clock;
-    FakeSerialPort serial;
+    std::string exe = dir / "ZK4", ini = dir / "ZK4.ini";
+    ClockType clock;
+    Port serial{PortArgument(dir, clock)};
     RxWindow window;
     std::vector<RecordedMessage> messages;
-    std::function<void(const RecordedMessage&)> onMessage;
-    std::unique_ptr<CToolsetDlg> dlg;
+    std::unique_ptr<CToolsetDlg> dlg = std::make_unique<CToolsetDlg>(DialogPlatform{
+        serial, clock,
+        [this](QWidget*, const QString& text, MessageIcon icon) {
+            messages.push_back({text.toStdString(), icon});
+        },
+        QString::fromStdString(exe), QString::fromStdString(dir / "config"), window});
+};
+
+// On a fake port and clock, started, with `iniContent` in ZK4.ini first when given.
+struct DialogHarness : DialogOn<FakeSerialPort, FakeClock> {
+    explicit DialogHarness(const char* iniContent = nullptr) {
+        if (iniContent) {
+            WriteFile(ini, iniContent);
+        }
+        dlg->OnInitDialog();
+    }
+    void Tick() { dlg->OnTimer(kTimerId); }
+    // Connect, then the device answers firmware and identification.
+    void Identify(std::string_view firmware = kFirmwareOk, std::string_view id = kIdJ1708_003) {
+        dlg->OnConnect();
+        serial.Receive(firmware);  // through the framer to the line handler
+        serial.Receive(id);
+    }
 };
 
 }  // namespace zk4::test
