@@ -13,7 +13,7 @@ void BM_ReportLineInDialog(benchmark::State& state) {
     const std::string lines[2] = {"AT RPM=1500\r\n", "AT RPM=1501\r\n"};
     std::size_t n = 0;
     for (auto _ : state) {
-        h.Device(lines[n++ & 1]);
+        h.serial.Receive(lines[n++ & 1]);
     }
     if (h.Text(zk4::IDC_ENGINE_RPM).isEmpty()) {
         state.SkipWithError("the line was not shown");
@@ -30,7 +30,7 @@ void BM_AllFiveReportLinesInDialog(benchmark::State& state) {
         "AT DV=12.7\r\nAT RPM=1510\r\nAT MPH=56\r\nAT CN=6\r\nAT HZVSMPH=2.5000\r\n"};
     std::size_t n = 0;
     for (auto _ : state) {
-        h.Device(poll[n++ & 1]);
+        h.serial.Receive(poll[n++ & 1]);
     }
     state.SetItemsProcessed(state.iterations() * 5);
 }

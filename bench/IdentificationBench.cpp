@@ -20,7 +20,7 @@ void BM_IdentificationLineToControlsEnabled(benchmark::State& state, std::string
         state.PauseTiming();
         h.dlg->OnDisconnect();
         h.dlg->OnConnect();
-        h.Device("AT FW=0.5N\r\n");
+        h.serial.Receive("AT FW=0.5N\r\n");
         // The fake port records every call and byte; keep that from growing over the run.
         h.serial.calls.clear();
         h.serial.ClearWritten();
@@ -30,7 +30,7 @@ void BM_IdentificationLineToControlsEnabled(benchmark::State& state, std::string
         }
         state.ResumeTiming();
 
-        h.Device(idLine);
+        h.serial.Receive(idLine);
     }
     if (!Identified(h)) {
         state.SkipWithError("the identification line did not enable the controls");
