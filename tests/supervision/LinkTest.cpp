@@ -122,9 +122,11 @@ TEST_P(LinkEvents, SendStateMessageAndShow) {
 }
 
 const Row kRows[] = {
-    // Ticks, clicks and silence. (A settings file to rewrite, a device that keeps its settings,
-    // Factory Default, silence and a port that comes back are in the end-to-end tests.)
+    // Ticks, clicks and silence. (A device that keeps its settings and a port that comes back
+    // are in the end-to-end tests.)
     {"SilentSearchReopensAndAsksAgain", Nothing, Tick, kBurst, Searching},
+    {"SilenceWhileLinkedStartsAgain", Polled, Tick, kBurst, Searching, true,
+     "ID=Not Found Yet!;SN=0;SET=000;"},
     {"ValuesWithoutAnIdGetBurstAndPoll", Nothing,
      Seq(Tick, Dev("AT FW=0.5N\r\nAT RPM=650\r\n"), Flush, Tick), kBurst + kPoll, Searching},
     {"TalkingDeviceIsPolledPortSavedOnce", Identified, Seq(Tick, Dev("AT RPM=1\r\n"), Tick),
@@ -166,7 +168,9 @@ const Row kRows[] = {
     {"OtherAndShortLinesAreNotTraffic", Polled,
      Seq(Dev("HELLO\r\nxAT RPM=1\r\nAT\r\nAT DV=1\r\n"), Tick), kBurst, Searching},
 
-    // Identification. (An unknown product is in the end-to-end tests.)
+    // Identification.
+    {"UnknownProductEndsDisconnected", Nothing, As(0x30), kBurst, Stopped, false,
+     "ID=Not Found Yet!;SN=0;SET=000;"},
     {"J1939_001AndNoSecondId", Nothing, Seq(Identified, Dev(kIdJ1708_003)), kBurst, Linked, true,
      "ID=ZK4-J1939-001;SN=1;SET=101;FW=0.5N;|VALID=1;SAVED=0;"},
     {"UnsupportedFirmwareShowsReports", Nothing,
@@ -188,6 +192,8 @@ const Row kRows[] = {
     {"OBD2_002TakesHz", As(0x58), ProceedPaced(16), "AT HZ=02.5000\r\n", Linked, true,
      "ID=ZK4-OBD2-002;SN=4294967295;SET=011;"},
     {"COMBO_001", As(0x5A), Proceed("13", 1.15), "AT CN=4\r\n", Linked, true, "ID=ZK4-COMBO-001;"},
+    {"FactoryDefault", As(0x2C), [](LinkHarness& h) { h.link.FactoryDefault(); },
+     "AT CN=4\r\nAT HZ=01.7881\r\n", Linked},
     {"HzOutOfRangeIsNeverEncoded", As(0x5C), Proceed("9", 100.0), "AT CN=9\r\n", Linked},
 
     // Whether the device took them, told once after two polls.
