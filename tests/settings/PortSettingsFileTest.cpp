@@ -54,6 +54,7 @@ TEST(PortSettingsFile, ReadsTheLastPortLineWritesInPlaceChoosesItsPathAndReports
         {"; my port\r\nCOM=12;\r\n", "COM3", "saved | COM12", "COM=3;\r\nt\r\nCOM=12;\r\n"},
         {"COM=1;\r\n", "COM", "saved | COM1 save", "COM=;\r\n\n"},
         {"<none>", nullptr, "COM1: the folder is read-only", "<none>", true},
+        {"COM=2;\r\n", "COM3", "permission denied | COM2", "=", true},
         {"<none>", nullptr, "COM1: the folder does not exist", "<none>", false, "gone/ZK4.ini"},
         {"<none>", "COM3", "the file no longer exists | COM1", "COM=1;\r\n"},  // load creates it
         {"", "COM3", "the path is not a regular file | COM1: the path is not a regular file", "",
