@@ -15,6 +15,7 @@ the log showed it - logged time). Every start-to-burst figure carries that uncer
 """
 
 import argparse
+import contextlib
 import json
 import os
 import re
@@ -349,13 +350,29 @@ def identified_at(cmds):
     return None
 
 
-def measure_linked(procs, args, work):
-    log = os.path.join(work, "linked.log")
-    sim, _ = start_sim(procs, args.sim, work, log,
-                           ["--product", "J1939-003", "--serial", "305419896", "--drive"])
+@contextlib.contextmanager
+def tool_on_sim(procs, args, work, log, sim_options):
+    """zk4-sim with `sim_options`, logging to `log`, and the tool on it; yields (sim, tool) and
+    stops both at the end, the tool first."""
+    sim, _ = start_sim(procs, args.sim, work, log, sim_options)
     tool = None
     try:
         tool, _ = start_tool(procs, work)
+        yield sim, tool
+    finally:
+        if tool:
+            stop_tool(procs, tool)
+        procs.stop(sim)
+
+
+def commands_after(log, window_from):
+    return [c for c in commands(read_log(log)) if c[0] > window_from]
+
+
+def measure_linked(procs, args, work):
+    log = os.path.join(work, "linked.log")
+    with tool_on_sim(procs, args, work, log,
+                     ["--product", "J1939-003", "--serial", "305419896", "--drive"]) as (_, tool):
         if not wait_for(lambda: identified_at(commands(read_log(log))), IDENTIFY_TIMEOUT_S, 0.05):
             raise RuntimeError("the tool did not identify the simulated device")
         time.sleep(0.5)
@@ -366,11 +383,7 @@ def measure_linked(procs, args, work):
         mem = status_kb(tool.pid)
         pss = pss_kb(tool.pid)
         alive = tool.poll() is None
-    finally:
-        if tool:
-            stop_tool(procs, tool)
-        procs.stop(sim)
-    cmds = [c for c in commands(read_log(log)) if c[0] > window_from]
+    cmds = commands_after(log, window_from)
     polls = [c for c in cmds if c[2] == "AT RALL\r\n"]
     spans = [(c[1] - c[0]) / 1000 for c in polls]
     wall = (t1 - t0) / 1e9
@@ -392,11 +405,8 @@ def measure_searching(procs, args, work, name, sim_options):
     commands every tick. With --flood it receives a saturated stream all the while; with
     --silent-after 0 it receives nothing, which tells the stream's share of the cost."""
     log = os.path.join(work, f"{name}.log")
-    sim, _ = start_sim(procs, args.sim, work, log, sim_options)
-    tool = None
     samples = []
-    try:
-        tool, _ = start_tool(procs, work)
+    with tool_on_sim(procs, args, work, log, sim_options) as (sim, tool):
         if not wait_for(lambda: read_log(log), 10, 0.01):
             raise RuntimeError("the tool sent nothing within 10 s")
         time.sleep(1.0)
@@ -414,12 +424,8 @@ def measure_searching(procs, args, work, name, sim_options):
             tool.pid), now_ns()
         mem = status_kb(tool.pid)
         alive = tool.poll() is None
-    finally:
-        if tool:
-            stop_tool(procs, tool)
-        procs.stop(sim)
     wall = (t1 - t0) / 1e9
-    cmds = [c for c in commands(read_log(log)) if c[0] > window_from]
+    cmds = commands_after(log, window_from)
     connects = [c[0] for c in cmds if c[2] == "AT FW=?\r\n"]
     gaps = [(b - a) / 1000 for a, b in zip(connects, connects[1:])]
     rss = [kb for _, kb in samples]
@@ -588,29 +594,26 @@ def measure_stream(procs, args, work):
     same window. The tool's simulator also answers its polls, between two lines."""
     log = os.path.join(work, "stream.log")
     device = ["--stream", "--product", "J1939-003", "--drive"]
-    sim, _ = start_sim(procs, args.sim, work, log, device)
-    peer_sim, peer_device = start_sim(procs, args.sim, work, None, device)
-    tool = peer = None
-    try:
-        tool, _ = start_tool(procs, work)
-        if not wait_for(lambda: identified_at(commands(read_log(log))), IDENTIFY_TIMEOUT_S, 0.05):
-            raise RuntimeError("the tool did not identify the streaming device")
-        if args.peer:
-            peer = start_cutecom(procs, work, peer_device, args.peer_preload)
-        time.sleep(1.0)
-        window_from = read_log(log)[-1][0]
-        usage = Usage({"tool": tool.pid, "cutecom": peer.pid if peer else None,
-                       "sim": sim.pid, "x_server": x_server_pid()})
-        result = usage.run(args.seconds)
-        result["alive"] = tool.poll() is None and (peer is None or peer.poll() is None)
-    finally:
-        if peer:
-            stop_peer(procs, peer)
-        if tool:
-            stop_tool(procs, tool)
-        procs.stop(peer_sim)
-        procs.stop(sim)
-    cmds = [c for c in commands(read_log(log)) if c[0] > window_from]
+    with tool_on_sim(procs, args, work, log, device) as (sim, tool):
+        peer_sim, peer_device = start_sim(procs, args.sim, work, None, device)
+        peer = None
+        try:
+            if not wait_for(lambda: identified_at(commands(read_log(log))), IDENTIFY_TIMEOUT_S,
+                            0.05):
+                raise RuntimeError("the tool did not identify the streaming device")
+            if args.peer:
+                peer = start_cutecom(procs, work, peer_device, args.peer_preload)
+            time.sleep(1.0)
+            window_from = read_log(log)[-1][0]
+            usage = Usage({"tool": tool.pid, "cutecom": peer.pid if peer else None,
+                           "sim": sim.pid, "x_server": x_server_pid()})
+            result = usage.run(args.seconds)
+            result["alive"] = tool.poll() is None and (peer is None or peer.poll() is None)
+        finally:
+            if peer:
+                stop_peer(procs, peer)
+            procs.stop(peer_sim)
+    cmds = commands_after(log, window_from)
     result["polls"] = sum(1 for c in cmds if c[2] == "AT RALL\r\n")
     result["reconnects"] = sum(1 for c in cmds if c[2] == "AT FW=?\r\n")
     result["wire"] = wire_timing(cmds)
