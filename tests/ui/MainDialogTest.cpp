@@ -126,7 +126,7 @@ TEST(MainDialog, PollsNeverRewriteWhatTheUserTypesButFactoryDefaultAndDisconnect
     EXPECT_EQ(EmptyThenType(h, IDC_CYLINDERS, "2"), "|2");
     EXPECT_EQ(EmptyThenType(h, IDC_PORT, "COM"), "|C|CO|COM");  // combo boxes keep it as typed
     for (int i = 0; i < 100 && h.Text(IDC_ENGINE_RPM) != "800"; ++i) {
-        QTest::qWait(10);  // running values are redrawn at most ten times a second
+        QTest::qWait(10);  // running values are redrawn at most five times a second
     }
     EXPECT_EQ(h.Text(IDC_ENGINE_RPM), "800");
     h.serial.ClearWritten();
