@@ -22,7 +22,9 @@ wait_for() { # wait_for SECONDS COMMAND...: true once COMMAND succeeds, false at
   shift
   until "$@"; do ((SECONDS < deadline)) && sleep 0.1 || return 1; done
 }
-titled() { xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\": ("; }
+# A window with that title and a class: Qt's hidden 1x1 leader window bears the application's
+# name too, but no class.
+titled() { xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\": (\""; }
 gone() { ! kill -0 "$1" 2>/dev/null; }
 
 # The command line prints and exits.
@@ -45,6 +47,12 @@ wait_for 5 gone $! || fail "SIGTERM did not end the tool behind its message"
 "$sim" --link-beside "$work/copy/ZK4" --port COM2 >"$work/sim.out" &
 wait_for 10 grep -q '^ready' "$work/sim.out" || fail "zk4-sim did not start"
 printf 'COM=2;\r\n' >"$work/copy/ZK4.ini"
+# A trace file that cannot be made is told at start; the device answers, so that is the one
+# message.
+"$work/copy/ZK4" --trace "$work/no-such-folder/trace.txt" &
+wait_for 15 titled "ZK4" || fail "no message for a trace file that cannot be made"
+kill -TERM $!
+wait_for 5 gone $! || fail "SIGTERM did not end the tool behind its message"
 "$work/copy/ZK4" --trace "$work/trace.txt" &
 conversation() {
   python3 - "$work/trace.txt" <<'EOF'
