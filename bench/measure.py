@@ -667,6 +667,18 @@ def wire_line(name, w):
             f"{verdict(ok)})")
 
 
+def cpu_text(m, target):
+    """ "CPU <ms> ms = <%> % of a core (target < <target> %: met|MISSED)" of one measurement."""
+    return (f"CPU {m['cpu_s'] * 1000:.0f} ms = {m['cpu_percent']:.2f} % of a core (target < "
+            f"{target} %: {verdict(m['cpu_percent'] < target)})")
+
+
+def ticks_text(m):
+    """The spacing of the connect bursts of a searching phase."""
+    return (f"interval min {m['tick_ms_min']:.0f} ms, max {m['tick_ms_max']:.0f} ms, mean "
+            f"{m['tick_ms_mean']:.0f} ms, 95th percentile {m['tick_ms_p95']:.0f} ms")
+
+
 def summary(r):
     lines = [f"Machine: {r['machine']}", f"Date: {r['date']}",
              f"Load average before/after: {r['load_before']} / {r['load_after']}",
@@ -680,10 +692,8 @@ def summary(r):
     li = r.get("linked")
     if li:
         lines += [
-            f"Linked, {li['seconds']:.1f} s: CPU {li['cpu_s'] * 1000:.0f} ms = "
-            f"{li['cpu_percent']:.2f} % of a core (target < 0.3 %: "
-            f"{verdict(li['cpu_percent'] < 0.3)}); {li['polls']} polls, {li['reconnects']} "
-            f"reconnects",
+            f"Linked, {li['seconds']:.1f} s: {cpu_text(li, 0.3)}; {li['polls']} polls, "
+            f"{li['reconnects']} reconnects",
             f"Linked memory: VmRSS {mib(li['vmrss_kb'])}, VmHWM {mib(li['vmhwm_kb'])} "
             f"(target < 40 MB: {verdict(li['vmhwm_kb'] * 1024 / 1e6 < 40)}); RssAnon "
             f"{mib(li['rss_anon_kb'])}, RssFile {mib(li['rss_file_kb'])}, RssShmem "
@@ -698,11 +708,8 @@ def summary(r):
     q = r.get("quiet")
     if q:
         lines += [
-            f"Searching, silent device, {q['seconds']:.1f} s: CPU {q['cpu_s'] * 1000:.0f} ms = "
-            f"{q['cpu_percent']:.2f} % of a core (target < 1 %: {verdict(q['cpu_percent'] < 1)})"
-            f"; {q['connects']} connects, interval min {q['tick_ms_min']:.0f} ms, max "
-            f"{q['tick_ms_max']:.0f} ms, mean {q['tick_ms_mean']:.0f} ms, 95th percentile "
-            f"{q['tick_ms_p95']:.0f} ms; VmRSS last {mib(q['rss_last_kb'])}",
+            f"Searching, silent device, {q['seconds']:.1f} s: {cpu_text(q, 1)}; "
+            f"{q['connects']} connects, {ticks_text(q)}; VmRSS last {mib(q['rss_last_kb'])}",
             wire_line("searching", q["wire"])]
     st = r.get("stream")
     if st:
@@ -729,14 +736,12 @@ def summary(r):
     fl = r.get("flood")
     if fl:
         lines += [
-            f"Flood, {fl['seconds']:.1f} s: CPU {fl['cpu_s'] * 1000:.0f} ms = "
-            f"{fl['cpu_percent']:.2f} % of a core (target < 10 %: "
-            f"{verdict(fl['cpu_percent'] < 10)}); simulator {fl['sim_cpu_percent']:.2f} %; "
+            f"Flood, {fl['seconds']:.1f} s: {cpu_text(fl, 10)}; simulator "
+            f"{fl['sim_cpu_percent']:.2f} %; "
             f"tool read {fl['read_bytes_per_s']:.0f} bytes/s in {fl['read_calls_per_s']:.0f} "
             f"read calls/s",
             f"Flood ticks: {fl['connects']} connects ({fl['id_queries']} ID?, {fl['polls']} RALL)"
-            f", interval min {fl['tick_ms_min']:.0f} ms, max {fl['tick_ms_max']:.0f} ms, mean "
-            f"{fl['tick_ms_mean']:.0f} ms, 95th percentile {fl['tick_ms_p95']:.0f} ms",
+            f", {ticks_text(fl)}",
             f"Flood VmRSS: first {mib(fl['rss_first_kb'])}, last {mib(fl['rss_last_kb'])}, max "
             f"{mib(fl['rss_max_kb'])} ({len(fl['rss_samples'])} samples, every 5 s)",
             wire_line("flood", fl["wire"])]
