@@ -51,7 +51,7 @@ void Decode(const zk4::RxWindow& window, Tally& tally) {
     switch (zk4::ClassifyLine(line)) {
         case zk4::LineKind::Report: {
             const zk4::Report report = zk4::ParseReportLine(line);
-            tally.reports += report.field != zk4::ReportField::Unknown;
+            tally.reports += report.row != nullptr;
             tally.valueBytes += report.value.size();
             break;
         }

@@ -110,9 +110,7 @@ int main(int argc, char* argv[]) {
     EndOnTerminationSignals(dialog);
 #endif
     if (!traceError.isEmpty()) {
-        QTimer::singleShot(0, &dialog, [&dialog, traceError] {
-            zk4::ShowMessageBox(&dialog, traceError, zk4::MessageIcon::Exclamation);
-        });
+        dialog.TellLater(traceError);
     }
     dialog.DoModal();
     return 0;

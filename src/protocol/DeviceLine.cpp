@@ -1,4 +1,4 @@
-// Device lines: report table, identification line, product table and firmware gate.
+// Device lines: report lines, identification line, product table and firmware gate.
 #include "protocol/DeviceLine.h"
 
 #include "protocol/ReceiveFramer.h"
@@ -22,20 +22,6 @@ bool StartsWith(Bytes line, std::string_view prefix) {
     }
     return true;
 }
-
-struct ReportWord {
-    std::string_view prefix;  // compared in full; the value starts right after it
-    ReportField field;
-};
-
-constexpr std::array<ReportWord, 6> kReportWords{{
-    {"AT CN=", ReportField::Cylinders},
-    {"AT DV=", ReportField::Voltage},
-    {"AT FW=", ReportField::Firmware},
-    {"AT HZVSMPH=", ReportField::HzPerMph},
-    {"AT MPH=", ReportField::VehicleMph},
-    {"AT RPM=", ReportField::EngineRpm},
-}};
 
 struct Product {
     std::uint8_t code;
@@ -86,16 +72,16 @@ LineKind ClassifyLine(Bytes line) {
 }
 
 Report ParseReportLine(Bytes line) {
-    for (const ReportWord& word : kReportWords) {
-        if (!StartsWith(line, word.prefix)) {
+    for (const ReportedValue& row : kReportedValues) {
+        if (!StartsWith(line, row.prefix)) {
             continue;
         }
         std::size_t end = line.size();
-        if (end >= word.prefix.size() + 2 && line[end - 2] == kCr && line[end - 1] == kLf) {
+        if (end >= row.prefix.size() + 2 && line[end - 2] == kCr && line[end - 1] == kLf) {
             end -= 2;
         }
-        const std::size_t begin = word.prefix.size();
-        return {word.field,
+        const std::size_t begin = row.prefix.size();
+        return {&row,
                 std::string_view(reinterpret_cast<const char*>(line.data()) + begin, end - begin)};
     }
     return {};

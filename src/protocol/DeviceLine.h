@@ -9,6 +9,8 @@
 #include <span>
 #include <string_view>
 
+#include "protocol/ReportedValues.h"
+
 namespace zk4 {
 
 using Bytes = std::span<const std::uint8_t>;
@@ -25,19 +27,9 @@ enum class LineKind {
 };
 LineKind ClassifyLine(Bytes line);
 
-enum class ReportField {
-    Unknown,     // an "AT " line with a word we do not know
-    Cylinders,   // "AT CN="
-    Voltage,     // "AT DV="
-    Firmware,    // "AT FW="
-    HzPerMph,    // "AT HZVSMPH="
-    VehicleMph,  // "AT MPH="
-    EngineRpm,   // "AT RPM="
-};
-
 struct Report {
-    ReportField field = ReportField::Unknown;
-    std::string_view value;  // bytes after "=" up to the final CR LF; may be empty
+    const ReportedValue* row = nullptr;  // nullptr: an "AT " line with a word we do not know
+    std::string_view value;  // bytes after the prefix up to the final CR LF; may be empty
 };
 
 // For a line that ClassifyLine called Report. The value views the line's bytes.
@@ -72,7 +64,8 @@ bool IsHzCapable(std::uint8_t productCode);
 // The one supported firmware release: the text's first four characters are "0.5N".
 bool FirmwareGatePasses(std::string_view firmware);
 
-inline constexpr std::string_view kFirmwareMessage =
-    "This release requires ZK4 (firmware) version 0.5N; please update your device accordingly.";
+inline constexpr const char* kFirmwareMessage = QT_TRANSLATE_NOOP(
+    "zk4",
+    "This release requires ZK4 (firmware) version 0.5N; please update your device accordingly.");
 
 }  // namespace zk4

@@ -10,7 +10,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,19 +17,8 @@ namespace zk4 {
 
 enum class TraceKind { HostToDevice, DeviceToHost, Note };
 
-struct TraceLine {
-    std::int64_t us = 0;  // steady clock, microseconds; never negative
-    TraceKind kind = TraceKind::HostToDevice;
-    std::string bytes;  // as they went over the wire, or the note's text
-
-    bool operator==(const TraceLine&) const = default;
-};
-
 // Appends one line, ended by LF, to `out`; at most 4 characters per byte plus 30. A negative
 // time is written as 0.
 void AppendTraceLine(std::string& out, std::int64_t us, TraceKind kind, std::string_view bytes);
-
-// One line as AppendTraceLine writes it, with or without its LF; nullopt when it is not one.
-std::optional<TraceLine> ParseTraceLine(std::string_view line);
 
 }  // namespace zk4

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/UserText.h"
+
 namespace zk4 {
 
 enum class PortFailure : std::uint8_t {
@@ -28,7 +30,7 @@ enum class PortFailure : std::uint8_t {
 // number for InUse (empty when unknown) and the system's own reason for LockFailed,
 // OpenFailed, WriteFailed and the two settings refusals; `settings` is the settings text the
 // settings causes are about. Causes that do not need a value ignore it.
-std::string FailureSentence(PortFailure cause, std::string_view port, std::string_view device,
-                            std::string_view detail = {}, std::string_view settings = {});
+UserText FailureSentence(PortFailure cause, std::string_view port, std::string_view device,
+                         std::string_view detail = {}, std::string_view settings = {});
 
 }  // namespace zk4

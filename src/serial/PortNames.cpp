@@ -61,13 +61,22 @@ std::string ComName(int number) {
     return "COM" + std::to_string(number);
 }
 
-int PortNumberFromName(std::string_view name) {
+std::optional<int> PortNumberFromName(std::string_view name) {
     for (int number = 1; number <= kLastPort; ++number) {
         if (name == ComName(number)) {
             return number;
         }
     }
-    return 1;
+    return std::nullopt;
+}
+
+bool StartsAPortName(std::string_view text) {
+    for (int number = 1; number <= kLastPort; ++number) {
+        if (ComName(number).starts_with(text)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::string DeviceForPort(int number, const std::vector<std::string>& portsDirs) {

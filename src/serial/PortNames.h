@@ -1,6 +1,7 @@
 // COM port names and the devices behind them.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,8 +11,13 @@ namespace zk4 {
 // "COM" followed by the number: the name the port list shows and every message uses.
 std::string ComName(int number);
 
-// "COM1".."COM30", compared exactly, give 1..30; any other text gives 1.
-int PortNumberFromName(std::string_view name);
+// "COM1".."COM30", compared exactly, give 1..30; any other text is no port (never port 1,
+// which would open another device than the one named).
+std::optional<int> PortNumberFromName(std::string_view name);
+
+// True for the start of a port name that someone may still be typing ("", "C", "CO", "COM",
+// "COM1" on the way to "COM12").
+bool StartsAPortName(std::string_view text);
 
 // The device tried for a port number (out of 1..30 counts as 1). On Windows the name itself
 // ("COM5"). Elsewhere the first folder of `portsDirs` holding a link `COMn` wins, and the link

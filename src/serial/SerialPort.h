@@ -9,13 +9,22 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "text/UserText.h"
 
 namespace zk4 {
 
 class SerialError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit SerialError(UserText text)
+        : std::runtime_error(text.English()), m_text(std::move(text)) {}
+    // The sentence for the user, to be translated by whoever shows it.
+    const UserText& Text() const { return m_text; }
+
+  private:
+    UserText m_text;
 };
 
 // Receive notification codes.

@@ -1,8 +1,6 @@
 #include "supervision/Link.h"
 
 #include <algorithm>
-#include <array>
-#include <charconv>
 #include <cmath>
 
 #include "protocol/DeviceLine.h"
@@ -19,53 +17,6 @@ constexpr std::size_t kStagingSize = 2048;
 // The device needs a moment between two setting commands.
 constexpr std::uint32_t kBetweenSettingCommandsMs = 15;
 
-std::string Text(std::string_view bytes) {
-    return std::string(bytes);
-}
-
-DeviceValues Placeholders() {
-    DeviceValues v;
-    v.m_strProductId = Text(kNotFoundYet);
-    v.m_strFirmware = Text(kNotFoundYet);
-    for (std::string* text : {&v.m_strVoltage, &v.m_strEngineRpm, &v.m_strVehicleMph,
-                              &v.m_strCylindersReported, &v.m_strHzPerMphReported}) {
-        *text = Text(kNotAvailable);
-    }
-    return v;
-}
-
-// The member each report word replaces.
-std::string* ReportedValue(DeviceValues& v, ReportField field) {
-    switch (field) {
-        case ReportField::Cylinders:
-            return &v.m_strCylindersReported;
-        case ReportField::Voltage:
-            return &v.m_strVoltage;
-        case ReportField::Firmware:
-            return &v.m_strFirmware;
-        case ReportField::HzPerMph:
-            return &v.m_strHzPerMphReported;
-        case ReportField::VehicleMph:
-            return &v.m_strVehicleMph;
-        case ReportField::EngineRpm:
-            return &v.m_strEngineRpm;
-        case ReportField::Unknown:
-            break;
-    }
-    return nullptr;
-}
-
-// The number a report shows, or nothing when the text is not a number.
-template <typename Number>
-std::optional<Number> ReportedNumber(std::string_view text) {
-    Number value{};
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 // The digits of a command as sent: "AT CN=12" CR LF gives 12, "AT HZ=02.2500" CR LF 225000.
 unsigned CommandDigits(std::span<const std::uint8_t> command) {
     unsigned value = 0;
@@ -75,6 +26,11 @@ unsigned CommandDigits(std::span<const std::uint8_t> command) {
         }
     }
     return value;
+}
+
+// A reported value as a message shows it.
+std::string Quoted(const std::optional<std::string>& value) {
+    return Latin1ToUtf8(value.value_or(kNotAvailable));
 }
 
 }  // namespace
@@ -89,54 +45,78 @@ Link::~Link() {
     CloseIfOpen();
 }
 
-// ---- Error boundary ------------------------------------------------------------------------
+// ---- Inputs, refusals and messages -------------------------------------------------------
 
-// A serial refusal ends the input that raised it, at that point; what it changed stays.
 template <typename Step>
-void Link::Guarded(bool fromTick, Step&& step) {
+void Link::Run(Origin origin, Step&& step) {
+    ++m_inputDepth;
     try {
         step();
     } catch (const SerialError& error) {
-        OnSerialError(error, fromTick);
+        Refused(error.Text(), origin);
+    }
+    // A message shown from inside a step would run its nested loop there: the timer that
+    // raised it would not fire again until the box closed, and the steps after it would run
+    // against whatever the nested loop did meanwhile. So messages wait for the end.
+    if (--m_inputDepth == 0) {
+        m_outbox.Deliver(m_view);
     }
 }
 
-void Link::OnSerialError(const SerialError& error, bool fromTick) {
-    // A port that cannot be opened or has gone away (an adapter pulled out, a cable moved to
-    // the next truck) is looked for again once a second until it answers or the user clicks
-    // Disconnect; the window keeps its disconnected look meanwhile.
-    ResetToDisconnected();
-    if (!TimerRunning()) {
-        RunTimer(true);
-    }
-    // Told once, not once a second: a refused retry stays quiet until the port has opened in
-    // between. A click is always answered. Never one box inside another.
-    const bool tell = !fromTick || !m_bRefusalTold;
-    m_bRefusalTold = true;
-    if (!tell || m_bShowingSerialError) {
+void Link::Outbox::Deliver(LinkView& view) {
+    if (m_showing) {
         return;
     }
-    m_bShowingSerialError = true;
-    Message(std::string(error.what()) + std::string(kKeepsLooking), MessageIcon::Stop);
-    m_bShowingSerialError = false;
+    m_showing = true;
+    while (!m_waiting.empty()) {
+        const LinkMessage message = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        view.ShowMessage(message);
+    }
+    m_showing = false;
 }
 
-// ---- Inputs --------------------------------------------------------------------------------
+void Link::Post(LinkMessage::Kind kind, MessageIcon icon, UserText text) {
+    m_outbox.Post({kind, icon, std::move(text)});
+}
+
+// A port that cannot be opened, is no port, or has gone away (an adapter pulled out, a cable
+// moved to the next truck) is looked for again once a second until it answers or the user
+// clicks Disconnect; the window keeps its disconnected look meanwhile.
+void Link::Refused(const UserText& text, Origin origin) {
+    ResetToDisconnected();
+    Enter(LinkState::Retrying);
+    // A click is always answered. The timer tells a refusal once, and a name someone may still
+    // be typing into the port box not at all.
+    const bool typing = !PortNumberFromName(m_strPort) && StartsAPortName(m_strPort);
+    bool tell = false;
+    if (origin == Origin::User) {
+        m_refusalTold.Take();
+        tell = true;
+    } else if (!typing) {
+        tell = m_refusalTold.Take();
+    }
+    if (tell) {
+        Post(LinkMessage::Kind::PortRefused, MessageIcon::Stop, text);
+    }
+}
 
 void Link::Start(bool savePending) {
-    ResetToDisconnected();
-    m_bSavePending = savePending;
-    m_bTraffic = false;
-    RunTimer(true);
+    Run(Origin::User, [&] {
+        ResetToDisconnected();
+        m_bSavePending = savePending;
+        m_bTraffic = false;
+        Enter(LinkState::Searching);
+    });
 }
 
 void Link::Tick(std::string_view port) {
-    // A tick queued before the timer was stopped has nothing to do.
-    if (!TimerRunning()) {
-        return;
-    }
-    m_strPort = port;
-    Guarded(true, [&] {
+    Run(Origin::Tick, [&] {
+        // A tick queued before the timer was stopped has nothing to do.
+        if (!TimerRunning()) {
+            return;
+        }
+        m_strPort = port;
         if (!m_bTraffic) {
             DisconnectSteps();
         }
@@ -144,6 +124,9 @@ void Link::Tick(std::string_view port) {
             ConnectSteps();
         }
         if (m_bTraffic) {
+            if (m_state == LinkState::Linked) {
+                m_view.PollAnswered(m_values);
+            }
             CheckSettingsTaken();
             SendPaced(kReadAll);
             if (m_check) {
@@ -159,21 +142,25 @@ void Link::Tick(std::string_view port) {
 }
 
 void Link::Connect(std::string_view port) {
-    m_strPort = port;
-    Guarded(false, [&] { ConnectSteps(); });
+    Run(Origin::User, [&] {
+        m_strPort = port;
+        ConnectSteps();
+    });
 }
 
 void Link::Disconnect() {
-    DisconnectSteps();
+    Run(Origin::User, [&] { DisconnectSteps(); });
 }
 
 void Link::CloseForExit() {
-    CloseIfOpen();
-    RunTimer(false);
+    Run(Origin::User, [&] {
+        CloseIfOpen();
+        Enter(LinkState::Stopped);
+    });
 }
 
 void Link::OnCommEvent(int commEvent) {
-    Guarded(false, [&] {
+    Run(Origin::User, [&] {
         if (commEvent != kCommEventReceive) {
             return;
         }
@@ -185,25 +172,24 @@ void Link::OnCommEvent(int commEvent) {
         if (!m_bPortOpen) {
             return;  // read and dropped: the port is not ours to listen to yet
         }
-        const LineHandler onLine = [this](const RxWindow& window) { HandleDeviceLine(window); };
         // The report lines of one read are shown together, once: a device streaming at the
         // line's full rate would otherwise have every box redrawn for every line.
-        m_bShowPending = false;
-        m_bCollectReports = true;
+        bool reported = false;
+        const LineHandler onLine = [&](const RxWindow& window) {
+            reported = HandleDeviceLine(window.Line()) || reported;
+        };
         for (std::size_t offset = 0; offset < input.size(); offset += kStagingSize) {
             const std::size_t n = std::min(kStagingSize, input.size() - offset);
             FrameBytes(m_rxWindow, std::span(input).subspan(offset, n), onLine);
         }
-        m_bCollectReports = false;
-        if (m_bShowPending) {
-            m_bShowPending = false;
+        if (reported) {
             m_view.ShowRunningValues(m_values);
         }
     });
 }
 
 void Link::ProceedToChange(std::string_view cylinders, double hzPerMph) {
-    Guarded(false, [&] {
+    Run(Origin::User, [&] {
         SettingsCheck check;
         if (IsCylinderCapable(m_productCode)) {
             const HostCommand command = BuildCylinderCommand(cylinders);
@@ -226,95 +212,90 @@ void Link::ProceedToChange(std::string_view cylinders, double hzPerMph) {
     });
 }
 
+void Link::FactoryDefault() {
+    ProceedToChange(kFactoryCylinders, kFactoryHzPerMph);
+}
+
 // The device applies new settings on its own time and reports them at the polls. Two polls
-// after a change it must report what was sent; otherwise the user hears it once.
+// after a change it must report what was sent; otherwise the user hears it once, of the values
+// it did not take.
 void Link::CheckSettingsTaken() {
     if (!m_check || m_check->polls == 0) {
         return;
     }
     const SettingsCheck check = *m_check;
-    const auto cylinders = ReportedNumber<unsigned>(m_values.m_strCylindersReported);
-    const auto hz = ReportedNumber<double>(m_values.m_strHzPerMphReported);
-    const bool cylindersTaken = !check.cylinders || cylinders == check.cylinders;
-    const bool hzTaken = !check.hzPerMph || (hz && std::abs(*hz - *check.hzPerMph) < 0.00005);
-    if (cylindersTaken && hzTaken) {
-        m_check.reset();
-        return;
-    }
-    if (check.polls < 2) {
+    const std::optional<std::string>& cylinders = m_values.m_strCylindersReported;
+    const std::optional<std::string>& hz = m_values.m_strHzPerMphReported;
+    const auto cylindersNow = ReportedNumber(cylinders.value_or(""));
+    const auto hzNow = ReportedNumber(hz.value_or(""));
+    const bool cylindersTaken = !check.cylinders || cylindersNow == check.cylinders;
+    const bool hzTaken = !check.hzPerMph || (hzNow && std::abs(*hzNow - *check.hzPerMph) < 0.00005);
+    if (!(cylindersTaken && hzTaken) && check.polls < 2) {
         return;
     }
     m_check.reset();
-    std::string reports;
-    if (check.cylinders) {
-        reports += "cylinder number \"" + m_values.m_strCylindersReported + "\"";
+    m_view.SettingsChecked(cylindersTaken && hzTaken);
+    if (cylindersTaken && hzTaken) {
+        return;
     }
-    if (check.hzPerMph) {
-        reports += std::string(reports.empty() ? "" : " and ") + "Hz per MPH \"" +
-                   m_values.m_strHzPerMphReported + "\"";
+    UserText text;
+    if (!cylindersTaken && !hzTaken) {
+        text = {QT_TRANSLATE_NOOP("zk4",
+                                  "The device has not taken the new settings: it reports "
+                                  "cylinder number \"%1\" and Hz per MPH \"%2\"."),
+                {Quoted(cylinders), Quoted(hz)}};
+    } else if (!cylindersTaken) {
+        text = {QT_TRANSLATE_NOOP(
+                    "zk4", "The device has not taken the new cylinder number: it reports \"%1\"."),
+                {Quoted(cylinders)}};
+    } else {
+        text = {QT_TRANSLATE_NOOP(
+                    "zk4", "The device has not taken the new Hz per MPH: it reports \"%1\"."),
+                {Quoted(hz)}};
     }
-    Message("The device has not taken the new settings: it reports " + reports + ".",
-            MessageIcon::Exclamation);
-}
-
-void Link::FactoryDefault() {
-    ProceedToChange(kFactoryCylinders, kFactoryHzPerMph);
+    Post(LinkMessage::Kind::SettingsNotTaken, MessageIcon::Exclamation, std::move(text));
 }
 
 // ---- Supervisor steps ----------------------------------------------------------------------
 
+// The state, and the timer that goes with it: it runs in Searching, Retrying and Linked, and a
+// full period starts when it is started anew.
+void Link::Enter(LinkState state, bool restartTimer) {
+    const bool wasRunning = TimerRunning();
+    m_state = state;
+    if (TimerRunning() && (restartTimer || !wasRunning)) {
+        m_view.StartTimer();
+    } else if (!TimerRunning() && wasRunning) {
+        m_view.StopTimer();
+    }
+    m_view.ShowState(m_state);
+}
+
 void Link::ConnectSteps() {
     m_bIdPending = true;
-    OpenSelectedPort();  // a refused open ends the input here
-    if (m_bPortOpen) {
-        SendPaced(kFirmwareQuery);
-        SendPaced(kIdQuery);
-        SendPaced(kReadAll);
-    }
-    // A full period starts now.
-    RunTimer(false);
-    RunTimer(true);
+    OpenSelectedPort();  // a refusal ends the input here
+    SendPaced(kFirmwareQuery);
+    SendPaced(kIdQuery);
+    SendPaced(kReadAll);
+    Enter(LinkState::Searching, true);
 }
 
 void Link::DisconnectSteps() {
-    RunTimer(false);
     ResetToDisconnected();
+    Enter(LinkState::Stopped);
 }
 
 void Link::ResetToDisconnected() {
     CloseIfOpen();
     m_bPortOpen = false;
-    SetIdentified(false);
     m_settings = {};
     m_check.reset();
-    m_values = Placeholders();
+    m_values = {};
     m_bDeviceValid = false;
     m_bFirmwareSeen = false;
     m_view.EnableSettings(m_settings);
     m_view.ResetEntries();
     m_view.ShowDeviceValues(m_values);
-}
-
-void Link::RunTimer(bool run) {
-    if (run) {
-        m_view.StartTimer();
-    } else {
-        m_view.StopTimer();
-    }
-    ShowState(Identified(), run);
-}
-
-void Link::SetIdentified(bool identified) {
-    ShowState(identified, TimerRunning());
-}
-
-void Link::ShowState(bool identified, bool timerRunning) {
-    if (identified) {
-        m_state = timerRunning ? LinkState::Linked : LinkState::Halted;
-    } else {
-        m_state = timerRunning ? LinkState::Searching : LinkState::Stopped;
-    }
-    m_view.ShowState(m_state);
 }
 
 void Link::CloseIfOpen() {
@@ -324,17 +305,21 @@ void Link::CloseIfOpen() {
 }
 
 void Link::OpenSelectedPort() {
-    const int number = PortNumberFromName(m_strPort);
+    const std::optional<int> number = PortNumberFromName(m_strPort);
     m_bPortOpen = false;
     CloseIfOpen();
-    m_comm.SelectPort(number);
-    if (m_comm.IsOpen()) {
-        Message(Text(kMsgCannotOpenPort), MessageIcon::Exclamation);
-    } else {
-        m_comm.Open();  // a refusal throws and ends the calling input here
-        m_bPortOpen = true;
-        m_bRefusalTold = false;
+    if (!number) {
+        // Never another port than the one named.
+        throw SerialError({QT_TRANSLATE_NOOP("zk4",
+                                             "\"%1\" is not a port: the port box takes COM1 to "
+                                             "COM30. To use another device, link it as "
+                                             "ports/COMn and choose COMn."),
+                           {Latin1ToUtf8(m_strPort)}});
     }
+    m_comm.SelectPort(*number);
+    m_comm.Open();  // a refusal throws and ends the calling input here
+    m_bPortOpen = true;
+    m_refusalTold.Rearm();
     m_comm.Configure(PortConfig{});
     // Whatever arrived before this point belongs to an earlier conversation.
     (void)m_comm.ReadAll();
@@ -344,52 +329,33 @@ void Link::SendPaced(std::span<const std::uint8_t> bytes) {
     zk4::SendPaced(m_comm, m_clock, bytes.data(), static_cast<std::uint8_t>(bytes.size()));
 }
 
-void Link::Message(const std::string& text, MessageIcon icon) {
-    // What the device said so far is on screen before a box takes the user's attention.
-    if (m_bShowPending) {
-        m_bShowPending = false;
-        m_view.ShowDeviceValues(m_values);
-    }
-    m_view.ShowMessage(text, icon);
-}
-
 // ---- Device lines --------------------------------------------------------------------------
 
-void Link::HandleDeviceLine(const RxWindow& window) {
-    // A message box below runs a nested loop that may frame more bytes into the window, so
-    // the line is copied out first.
-    std::array<std::uint8_t, kRxWindowSize> copy{};
-    std::copy_n(window.data.begin(), window.count, copy.begin());
-    const std::span<const std::uint8_t> line(copy.data(), window.count);
-
+// True when the line replaced a reported value.
+bool Link::HandleDeviceLine(std::span<const std::uint8_t> line) {
     switch (ClassifyLine(line)) {
         case LineKind::Ignored:
-            return;
+            return false;
         case LineKind::Report: {
             m_bTraffic = true;
             const Report report = ParseReportLine(line);
-            std::string* member = ReportedValue(m_values, report.field);
-            if (member == nullptr) {
-                return;
+            if (report.row == nullptr) {
+                return false;
             }
-            *member = Text(report.value);
-            if (report.field == ReportField::Firmware) {
+            m_values.*(report.row->member) = std::string(report.value);
+            if (report.row->member == &DeviceValues::m_strFirmware) {
                 m_bFirmwareSeen = true;
             }
-            if (m_bCollectReports) {
-                m_bShowPending = true;
-            } else {
-                m_view.ShowDeviceValues(m_values);
-            }
-            return;
+            return true;
         }
         case LineKind::Acknowledgement:
             m_bTraffic = true;
             if (IsIdentificationLine(line) && m_bIdPending && m_bFirmwareSeen) {
                 HandleIdentification(line);
             }
-            return;
+            return false;
     }
+    return false;
 }
 
 void Link::HandleIdentification(std::span<const std::uint8_t> line) {
@@ -403,25 +369,24 @@ void Link::HandleIdentification(std::span<const std::uint8_t> line) {
     const Identification id = DecodeIdentification(line);
     m_productCode = id.productCode;
     const ProductInfo product = LookupProduct(id.productCode);
-    m_values.m_strProductId = Text(product.productId);
+    m_values.m_strProductId = std::string(product.productId);
     m_bDeviceValid = product.valid;
     m_values.m_dwSerialNo = id.serialNo;
 
-    const bool linked = FirmwareGatePasses(m_values.m_strFirmware) && product.valid;
+    const bool linked = product.valid && FirmwareGatePasses(m_values.m_strFirmware.value_or(""));
     if (linked) {
         m_settings = {product.cylinders, product.hzPerMph, true};
         m_view.EnableSettings(m_settings);
-    } else {
-        RunTimer(false);
     }
-    SetIdentified(true);
+    Enter(linked ? LinkState::Linked : LinkState::Halted);  // Halted stops the timer
     m_view.ShowDeviceValues(m_values);
 
     if (linked) {
         return;
     }
     if (product.valid) {
-        Message(Text(kFirmwareMessage), MessageIcon::Exclamation);
+        Post(LinkMessage::Kind::FirmwareUnsupported, MessageIcon::Exclamation,
+             {kFirmwareMessage, {}});
     } else {
         DisconnectSteps();  // an unknown product: back to the disconnected look, timer stopped
     }

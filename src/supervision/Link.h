@@ -2,17 +2,20 @@
 // widget. Bytes, ticks and clicks come in; bytes go to the port and what the window should
 // show goes out through LinkView. The rules of each line and command live in protocol/.
 //
-// States: the timer runs in Searching and Linked; a device is identified in Linked and Halted.
-//
 //   Stopped --Connect--> Searching --identified, firmware 0.5N--> Linked
 //   Searching --identified, other firmware--> Halted (polling stops, a message)
 //   Searching --unknown product--> Stopped
 //   Linked --a silent period--> Searching (reset, then at once a new search)
-//   any --a refused open or a port gone away--> Searching (told once, tried once a second)
-//   Linked or Halted --Disconnect--> Stopped
+//   any --the port refused or gone--> Retrying (told once, tried once a second)
+//   Retrying --the port opens--> Searching
+//   Retrying, Linked or Halted --Disconnect--> Stopped
+//
+// Messages wait until the input that raised them has been handled and are shown one at a time,
+// so a message box never holds up the timer, a poll or the watchdog behind it.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <span>
 #include <string>
@@ -25,13 +28,8 @@
 
 namespace zk4 {
 
-inline constexpr std::string_view kNotFoundYet = "Not Found Yet!";
-inline constexpr std::string_view kNotAvailable = "Not available";
 inline constexpr std::string_view kFactoryCylinders = "4";
 inline constexpr double kFactoryHzPerMph = 1.7881;
-inline constexpr std::string_view kKeepsLooking =
-    "\n\nThe tool keeps looking for the device once a second. Click Disconnect to stop.";
-inline constexpr std::string_view kMsgCannotOpenPort = "Cannot Open the selected Serial Port!";
 
 class Link {
   public:
@@ -49,8 +47,7 @@ class Link {
     // The Connect button. `port` as for Tick.
     void Connect(std::string_view port);
     void Disconnect();
-    // Exit: the port is closed and the timer stopped before the entries are checked; the rest
-    // stays as it is (the dialog may stay open when an entry is refused).
+    // Exit: the port is closed and the timer stopped.
     void CloseForExit();
     // The receive notification of the port.
     void OnCommEvent(int commEvent);
@@ -61,31 +58,44 @@ class Link {
     LinkState State() const { return m_state; }
     bool Identified() const { return m_state == LinkState::Linked || m_state == LinkState::Halted; }
     bool TimerRunning() const {
-        return m_state == LinkState::Searching || m_state == LinkState::Linked;
+        return m_state == LinkState::Searching || m_state == LinkState::Retrying ||
+               m_state == LinkState::Linked;
     }
     const DeviceValues& Values() const { return m_values; }
     bool DeviceValid() const { return m_bDeviceValid; }
-    std::uint8_t ProductCode() const { return m_productCode; }
-    SettingControls Settings() const { return m_settings; }
 
   private:
-    template <typename Step>
-    void Guarded(bool fromTick, Step&& step);
-    void OnSerialError(const SerialError& error, bool fromTick);
+    enum class Origin {
+        Tick,  // the timer: a refusal already told stays quiet
+        User,  // a click, the device's bytes, start-up: always answered
+    };
 
-    void ResetToDisconnected();
-    void RunTimer(bool run);  // timer 3 started or stopped, and the state drawn anew
-    void SetIdentified(bool identified);
-    void ShowState(bool identified, bool timerRunning);
-    void ConnectSteps();
-    void DisconnectSteps();
-    void OpenSelectedPort();
-    void CloseIfOpen();
-    void SendPaced(std::span<const std::uint8_t> bytes);
-    void HandleDeviceLine(const RxWindow& window);
-    void HandleIdentification(std::span<const std::uint8_t> line);
-    void Message(const std::string& text, MessageIcon icon);
-    void CheckSettingsTaken();
+    // Yes the first time, then no until rearmed.
+    class TellOnce {
+      public:
+        bool Take() {
+            const bool first = !m_told;
+            m_told = true;
+            return first;
+        }
+        void Rearm() { m_told = false; }
+
+      private:
+        bool m_told = false;
+    };
+
+    // Messages raised by an input, held until the outermost input has been handled.
+    class Outbox {
+      public:
+        void Post(LinkMessage message) { m_waiting.push_back(std::move(message)); }
+        // Shows what waits, one message after the other. Called again while a message is being
+        // shown (an input from its nested loop), it leaves the rest to the call showing it.
+        void Deliver(LinkView& view);
+
+      private:
+        std::deque<LinkMessage> m_waiting;
+        bool m_showing = false;
+    };
 
     // What the last setting commands sent, until the device's reports show it (or two polls
     // have passed without).
@@ -94,6 +104,24 @@ class Link {
         std::optional<double> hzPerMph;
         int polls = 0;
     };
+
+    // Runs one input: a serial refusal ends it at that point (what it changed stays), and the
+    // messages it raised are delivered once the outermost input is done.
+    template <typename Step>
+    void Run(Origin origin, Step&& step);
+    void Refused(const UserText& text, Origin origin);
+    void Post(LinkMessage::Kind kind, MessageIcon icon, UserText text);
+
+    void Enter(LinkState state, bool restartTimer = false);
+    void ResetToDisconnected();
+    void ConnectSteps();
+    void DisconnectSteps();
+    void OpenSelectedPort();
+    void CloseIfOpen();
+    void SendPaced(std::span<const std::uint8_t> bytes);
+    bool HandleDeviceLine(std::span<const std::uint8_t> line);
+    void HandleIdentification(std::span<const std::uint8_t> line);
+    void CheckSettingsTaken();
 
     SerialPort& m_comm;
     Clock& m_clock;
@@ -111,11 +139,10 @@ class Link {
     bool m_bTraffic = false;
     bool m_bSavePending = false;
     bool m_bPortOpen = false;
-    bool m_bShowingSerialError = false;
-    bool m_bRefusalTold = false;
-    bool m_bCollectReports = false;  // inside one read: report lines are shown at its end
-    bool m_bShowPending = false;
-    std::optional<SettingsCheck> m_check;  // a refused port was told; retries stay quiet
+    std::optional<SettingsCheck> m_check;
+    TellOnce m_refusalTold;  // a refused port is told once; retries stay quiet until it opened
+    Outbox m_outbox;
+    int m_inputDepth = 0;
 };
 
 }  // namespace zk4

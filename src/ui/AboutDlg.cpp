@@ -6,6 +6,7 @@
 #include "ui/DataExchangeRules.h"
 #include "ui/DialogTemplate.h"
 #include "ui/MessageBox.h"
+#include "ui/UiText.h"
 
 namespace zk4 {
 
@@ -44,8 +45,7 @@ bool CAboutDlg::UpdateData(bool bSaveAndValidate) {
     const auto value = ParseDialogUnsigned(serialNo->text().toStdString());
     if (!value) {
         // The box is read-only and holds what the load wrote, so this is never met in use.
-        m_messageBox(this, QString::fromUtf8(kMsgEnterPositiveInteger.data()),
-                     MessageIcon::Exclamation);
+        m_messageBox(this, Tr(kMsgEnterPositiveInteger), MessageIcon::Exclamation);
         serialNo->setFocus(Qt::OtherFocusReason);
         serialNo->selectAll();
         return false;

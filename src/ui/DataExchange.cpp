@@ -34,30 +34,20 @@ void SetCombo(QWidget* w, const QString& value) {
     }
 }
 
-QString Str(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 }  // namespace
-
-QString Latin1(std::string_view bytes) {
-    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
-}
-
-std::string Latin1(const QString& text) {
-    return text.toLatin1().toStdString();
-}
 
 void LoadRows(const std::vector<ExchangeRow>& rows, const std::function<QWidget*(int)>& control,
               Boxes boxes) {
     for (const ExchangeRow& row : rows) {
         QWidget* w = control(row.id);
         switch (row.kind) {
-            case RowKind::DeviceText:
-                SetText(w, Latin1(*std::get<const std::string*>(row.value)));
+            case RowKind::DeviceText: {
+                const auto& value = *std::get<const std::optional<std::string>*>(row.value);
+                SetText(w, value ? Latin1(*value) : Tr(row.placeholder));
                 break;
+            }
             case RowKind::DeviceUnsigned:
-                SetText(w, Str(FormatDialogUnsigned(*std::get<const std::uint32_t*>(row.value))));
+                SetText(w, Utf8(FormatDialogUnsigned(*std::get<const std::uint32_t*>(row.value))));
                 break;
             case RowKind::ComboText:
                 if (boxes == Boxes::All) {
@@ -66,7 +56,7 @@ void LoadRows(const std::vector<ExchangeRow>& rows, const std::function<QWidget*
                 break;
             case RowKind::Number:
                 if (boxes == Boxes::All) {
-                    SetText(w, Str(FormatDialogNumber(*std::get<double*>(row.value))));
+                    SetText(w, Utf8(FormatDialogNumber(*std::get<double*>(row.value))));
                 }
                 break;
         }
@@ -88,18 +78,17 @@ std::optional<RefusedEntry> SaveRows(const std::vector<ExchangeRow>& rows,
                 // A text the list does not hold is refused rather than sent as something else.
                 if (row.listedOnly && combo->isEnabled() && combo->count() > 0 &&
                     combo->findText(value, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) {
-                    std::string message(kMsgEnterNumberBetween);
-                    message.replace(message.find("%1"), 2, Latin1(combo->itemText(0)));
-                    message.replace(message.find("%2"), 2,
-                                    Latin1(combo->itemText(combo->count() - 1)));
-                    return RefusedEntry{row.id, message};
+                    return RefusedEntry{row.id,
+                                        {kMsgEnterNumberBetween,
+                                         {combo->itemText(0).toStdString(),
+                                          combo->itemText(combo->count() - 1).toStdString()}}};
                 }
                 break;
             }
             case RowKind::Number: {
                 const auto number = ParseDialogNumber(Latin1(static_cast<QLineEdit*>(w)->text()));
                 if (!number) {
-                    return RefusedEntry{row.id, std::string(kMsgEnterNumber)};
+                    return RefusedEntry{row.id, {kMsgEnterNumber, {}}};
                 }
                 double& value = *std::get<double*>(row.value);
                 value = *number;  // kept even when out of range

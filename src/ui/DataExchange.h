@@ -11,6 +11,8 @@
 #include <variant>
 #include <vector>
 
+#include "ui/UiText.h"
+
 class QWidget;
 
 namespace zk4 {
@@ -42,7 +44,8 @@ struct NumberRange {
 struct ExchangeRow {
     int id;
     RowKind kind;
-    std::variant<const std::string*, const std::uint32_t*, QString*, double*> value;
+    std::variant<const std::optional<std::string>*, const std::uint32_t*, QString*, double*> value;
+    const char* placeholder = nullptr;      // DeviceText rows: shown while the value is empty
     std::optional<NumberRange> range = {};  // Number rows: both bounds allowed
     // ComboText rows: while the box is enabled, only the texts of its list are taken.
     bool listedOnly = false;
@@ -57,13 +60,9 @@ void LoadRows(const std::vector<ExchangeRow>& rows, const std::function<QWidget*
 // the id of the first refused row and its message; the rows after it are not read.
 struct RefusedEntry {
     int id;
-    std::string message;
+    UserText message;
 };
 std::optional<RefusedEntry> SaveRows(const std::vector<ExchangeRow>& rows,
                                      const std::function<QWidget*(int)>& control);
-
-// Device texts are bytes; each byte is one character in the window and back.
-QString Latin1(std::string_view bytes);
-std::string Latin1(const QString& text);
 
 }  // namespace zk4

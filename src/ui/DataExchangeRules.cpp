@@ -133,11 +133,8 @@ std::string FormatDialogUnsigned(std::uint32_t value) {
     return std::to_string(value);
 }
 
-std::string RangeMessage(double low, double high) {
-    std::string message(kMsgEnterNumberBetween);
-    message.replace(message.find("%1"), 2, FormatDialogNumber(low));
-    message.replace(message.find("%2"), 2, FormatDialogNumber(high));
-    return message;
+UserText RangeMessage(double low, double high) {
+    return {kMsgEnterNumberBetween, {FormatDialogNumber(low), FormatDialogNumber(high)}};
 }
 
 int FindComboPrefix(const std::vector<std::string>& items, std::string_view text) {

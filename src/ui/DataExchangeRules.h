@@ -8,12 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "text/UserText.h"
+
 namespace zk4 {
 
-inline constexpr std::string_view kMsgEnterNumber = "Please enter a number.";
-inline constexpr std::string_view kMsgEnterPositiveInteger = "Please enter a positive integer.";
-inline constexpr std::string_view kMsgEnterNumberBetween =
-    "Please enter a number between %1 and %2.";
+inline constexpr const char* kMsgEnterNumber = QT_TRANSLATE_NOOP("zk4", "Please enter a number.");
+inline constexpr const char* kMsgEnterPositiveInteger =
+    QT_TRANSLATE_NOOP("zk4", "Please enter a positive integer.");
+inline constexpr const char* kMsgEnterNumberBetween =
+    QT_TRANSLATE_NOOP("zk4", "Please enter a number between %1 and %2.");
 
 // A number as typed into an edit box: at most the first 31 characters; leading blanks and
 // tabs skipped; a decimal floating-point number (sign, digits, point, exponent); a zero whose
@@ -31,8 +34,8 @@ std::string FormatDialogNumber(double value);
 // "%lu".
 std::string FormatDialogUnsigned(std::uint32_t value);
 
-// The range message with its two bounds filled in.
-std::string RangeMessage(double low, double high);
+// The range message with its two bounds as the dialog formats numbers.
+UserText RangeMessage(double low, double high);
 
 // Index of the first item that begins with `text`, ignoring ASCII case; -1 when none does.
 // "1" finds "1" before "10"; "com5" finds "COM5".

@@ -10,13 +10,10 @@
 
 #include "serial/PortNames.h"
 #include "ui/AppIcon.h"
+#include "ui/UiText.h"
 
 namespace zk4 {
 namespace {
-
-QString Q(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
 
 std::vector<std::string_view> NumberList(const char* const* items, int n) {
     return {items, items + n};
@@ -37,62 +34,86 @@ const std::vector<std::string>& PortNames() {
 
 using K = ControlKind;
 
+QRect Dlu(const DialogRect& r) {
+    return {r.x, r.y, r.width, r.height};
+}
+
+// Template 102: the controls up to the identification boxes, then a frame and a read-only box
+// for each reported value, then the rest.
+std::vector<ControlSpec> MainControls() {
+    std::vector<ControlSpec> controls = {
+        {IDOK_BUTTON, K::DefaultButton, QT_TRANSLATE_NOOP("zk4", "E&xit"), {242, 15, 59, 14}},
+        {IDC_NONE, K::StaticText, QT_TRANSLATE_NOOP("zk4", "Port:"), {16, 19, 16, 8}},
+        {IDC_DISCONNECT, K::PushButton, QT_TRANSLATE_NOOP("zk4", "D&isconnect"), {177, 15, 59, 14}},
+        {IDC_CONNECT, K::PushButton, QT_TRANSLATE_NOOP("zk4", "C&onnect"), {112, 15, 59, 14}},
+        {IDC_CYLINDERS, K::DropDownCombo, "", {18, 86, 87, 44}, false, NumberList(kCylinders, 12)},
+        {IDC_NONE,
+         K::GroupBox,
+         QT_TRANSLATE_NOOP("zk4", "Step 1: Connect to Ek ZK4-J1939"),
+         {7, 5, 342, 58}},
+        {IDC_NONE, K::CentredGroupBox, QT_TRANSLATE_NOOP("zk4", "Product ID:"), {10, 32, 79, 27}},
+        {IDC_PRODUCT_ID, K::ReadOnlyBox, "", {13, 43, 73, 14}},
+        {IDC_NONE, K::CentredGroupBox, QT_TRANSLATE_NOOP("zk4", "SN:"), {291, 32, 55, 27}},
+        {IDC_SERIAL_NO, K::ReadOnlyBox, "", {293, 43, 51, 14}},
+    };
+    for (const ReportedValue& row : kReportedValues) {
+        controls.push_back({IDC_NONE, K::CentredGroupBox, row.caption, Dlu(row.frame)});
+        controls.push_back({row.controlId, K::ReadOnlyBox, "", Dlu(row.box)});
+    }
+    const ControlSpec rest[] = {
+        {IDC_CYLINDER_GROUP,
+         K::GroupBox,
+         QT_TRANSLATE_NOOP("zk4", "Cylinder Number Config."),
+         {15, 74, 93, 27},
+         false},
+        {IDC_HZ_GROUP,
+         K::GroupBox,
+         QT_TRANSLATE_NOOP("zk4", "Hz Vs. MPH config."),
+         {132, 74, 93, 27},
+         false},
+        {IDC_HZ_PER_MPH, K::EditBox, "", {135, 84, 87, 14}, false},
+        {IDC_NONE,
+         K::GroupBox,
+         QT_TRANSLATE_NOOP("zk4", "Step 2: Config Ek ZK4-J1939"),
+         {7, 66, 342, 40}},
+        {IDC_NONE,
+         K::CentredGroupBox,
+         QT_TRANSLATE_NOOP("zk4", "Ek ZK4-J1939 Configuration and running status"),
+         {7, 110, 342, 69}},
+        {IDC_PORT,
+         K::DropDownCombo,
+         "",
+         {32, 17, 75, 42},
+         true,
+         {PortNames().begin(), PortNames().end()}},
+        {IDC_PROCEED,
+         K::PushButton,
+         QT_TRANSLATE_NOOP("zk4", "Proceed to &Change"),
+         {250, 89, 83, 14},
+         false},
+        {IDC_FACTORY_DEFAULT,
+         K::PushButton,
+         QT_TRANSLATE_NOOP("zk4", "&Factory Default"),
+         {250, 72, 83, 14},
+         false},
+        {IDC_COMM, K::Hidden, "", {117, 150, 25, 23}},
+    };
+    controls.insert(controls.end(), std::begin(rest), std::end(rest));
+    return controls;
+}
+
 }  // namespace
 
 const DialogTemplate& MainDialogTemplate() {
     static const DialogTemplate t{
         102,
-        "ZK4 (J1939/J1708/J1587/OBD2-CAN) Toolset V1.00A Build 06222021-01",
+        QT_TRANSLATE_NOOP("zk4",
+                          "ZK4 (J1939/J1708/J1587/OBD2-CAN) Toolset V1.00A Build 06222021-01"),
         356,
         186,
         "MS Sans Serif",
         8,
-        {
-            {IDOK_BUTTON, K::DefaultButton, "E&xit", {242, 15, 59, 14}},
-            {IDC_NONE, K::StaticText, "Port:", {16, 19, 16, 8}},
-            {IDC_DISCONNECT, K::PushButton, "D&isconnect", {177, 15, 59, 14}},
-            {IDC_CONNECT, K::PushButton, "C&onnect", {112, 15, 59, 14}},
-            {IDC_CYLINDERS,
-             K::DropDownCombo,
-             "",
-             {18, 86, 87, 44},
-             false,
-             NumberList(kCylinders, 12)},
-            {IDC_NONE, K::GroupBox, "Step 1: Connect to Ek ZK4-J1939", {7, 5, 342, 58}},
-            {IDC_NONE, K::CentredGroupBox, "Product ID:", {10, 32, 79, 27}},
-            {IDC_PRODUCT_ID, K::ReadOnlyBox, "", {13, 43, 73, 14}},
-            {IDC_NONE, K::CentredGroupBox, "Firmware Version:", {90, 32, 201, 27}},
-            {IDC_FIRMWARE, K::ReadOnlyBox, "", {92, 43, 197, 14}},
-            {IDC_NONE, K::CentredGroupBox, "SN:", {291, 32, 55, 27}},
-            {IDC_SERIAL_NO, K::ReadOnlyBox, "", {293, 43, 51, 14}},
-            {IDC_CYLINDER_GROUP, K::GroupBox, "Cylinder Number Config.", {15, 74, 93, 27}, false},
-            {IDC_HZ_GROUP, K::GroupBox, "Hz Vs. MPH config.", {132, 74, 93, 27}, false},
-            {IDC_HZ_PER_MPH, K::EditBox, "", {135, 84, 87, 14}, false},
-            {IDC_NONE, K::GroupBox, "Step 2: Config Ek ZK4-J1939", {7, 66, 342, 40}},
-            {IDC_NONE, K::CentredGroupBox, "Device Voltage (V)", {16, 120, 93, 27}},
-            {IDC_VOLTAGE, K::ReadOnlyBox, "", {18, 130, 87, 14}},
-            {IDC_NONE, K::CentredGroupBox, "Engine Speed (RPM)", {132, 120, 93, 27}},
-            {IDC_ENGINE_RPM, K::ReadOnlyBox, "", {135, 130, 87, 14}},
-            {IDC_NONE, K::CentredGroupBox, "Vehicle Speed (MPH)", {247, 120, 93, 27}},
-            {IDC_VEHICLE_MPH, K::ReadOnlyBox, "", {250, 130, 87, 14}},
-            {IDC_NONE,
-             K::CentredGroupBox,
-             "Ek ZK4-J1939 Configuration and running status",
-             {7, 110, 342, 69}},
-            {IDC_NONE, K::CentredGroupBox, "Cylinder Number", {15, 148, 93, 27}},
-            {IDC_CYLINDERS_REPORTED, K::ReadOnlyBox, "", {17, 159, 87, 14}},
-            {IDC_NONE, K::CentredGroupBox, "Hz Vs. MPH (Hz/MPH)", {247, 148, 93, 27}},
-            {IDC_HZ_PER_MPH_REPORTED, K::ReadOnlyBox, "", {250, 159, 87, 14}},
-            {IDC_PORT,
-             K::DropDownCombo,
-             "",
-             {32, 17, 75, 42},
-             true,
-             {PortNames().begin(), PortNames().end()}},
-            {IDC_PROCEED, K::PushButton, "Proceed to &Change", {250, 89, 83, 14}, false},
-            {IDC_FACTORY_DEFAULT, K::PushButton, "&Factory Default", {250, 72, 83, 14}, false},
-            {IDC_COMM, K::Hidden, "", {117, 150, 25, 23}},
-        },
+        MainControls(),
     };
     return t;
 }
@@ -101,7 +122,7 @@ const DialogTemplate& AboutDialogTemplate() {
     // The frame ends 107 units down; the box is as tall as that plus a margin.
     static const DialogTemplate t{
         100,
-        "About Ek ZK4 (J1939/J1708/J1587/OBD2-CAN) Toolset",
+        QT_TRANSLATE_NOOP("zk4", "About Ek ZK4 (J1939/J1708/J1587/OBD2-CAN) Toolset"),
         356,
         114,
         "MS Sans Serif",
@@ -110,13 +131,25 @@ const DialogTemplate& AboutDialogTemplate() {
             {IDC_NONE, K::Icon, "", {270, 44, 20, 20}},
             {IDC_NONE,
              K::StaticText,
-             "Ek ZK4 (J1939/J1708/J1587/OBD2-CAN) Toolset",
+             QT_TRANSLATE_NOOP("zk4", "Ek ZK4 (J1939/J1708/J1587/OBD2-CAN) Toolset"),
              {12, 9, 164, 8}},
-            {IDOK_BUTTON, K::DefaultButton, "OK", {256, 22, 50, 14}},
-            {IDC_NONE, K::CentredGroupBox, "Product Information", {7, 65, 342, 42}},
-            {IDC_NONE, K::CentredGroupBox, "Product ID:", {11, 74, 78, 29}},
-            {IDC_NONE, K::CentredGroupBox, "Firmware Version:", {91, 74, 195, 29}},
-            {IDC_NONE, K::CentredGroupBox, "Product SN:", {288, 74, 57, 29}},
+            {IDOK_BUTTON, K::DefaultButton, QT_TRANSLATE_NOOP("zk4", "OK"), {256, 22, 50, 14}},
+            {IDC_NONE,
+             K::CentredGroupBox,
+             QT_TRANSLATE_NOOP("zk4", "Product Information"),
+             {7, 65, 342, 42}},
+            {IDC_NONE,
+             K::CentredGroupBox,
+             QT_TRANSLATE_NOOP("zk4", "Product ID:"),
+             {11, 74, 78, 29}},
+            {IDC_NONE,
+             K::CentredGroupBox,
+             QT_TRANSLATE_NOOP("zk4", "Firmware Version:"),
+             {91, 74, 195, 29}},
+            {IDC_NONE,
+             K::CentredGroupBox,
+             QT_TRANSLATE_NOOP("zk4", "Product SN:"),
+             {288, 74, 57, 29}},
             {IDC_ABOUT_PRODUCT_ID, K::ReadOnlyTabStop, "", {13, 85, 73, 15}},
             {IDC_ABOUT_SERIAL_NO, K::ReadOnlyTabStop, "", {291, 85, 51, 15}},
             {IDC_ABOUT_FIRMWARE, K::ReadOnlyTabStop, "", {94, 85, 190, 15}},
@@ -151,10 +184,10 @@ QRect DialogUnits::Map(const QRect& r) const {
 }
 
 QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTemplate& tmpl) {
-    QFont font(Q(tmpl.fontFamily), tmpl.fontPointSize);
+    QFont font(Utf8(tmpl.fontFamily), tmpl.fontPointSize);
     dialog.setFont(font);
     const DialogUnits du(dialog.font());
-    dialog.setWindowTitle(Q(tmpl.caption));
+    dialog.setWindowTitle(Tr(tmpl.caption));
     dialog.setFixedSize(du.X(tmpl.widthDlu), du.Y(tmpl.heightDlu));
 
     QHash<int, QWidget*> byId;
@@ -168,7 +201,7 @@ QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTempla
         switch (control.kind) {
             case K::PushButton:
             case K::DefaultButton: {
-                auto* b = new QPushButton(Q(control.caption), &dialog);
+                auto* b = new QPushButton(Tr(control.caption), &dialog);
                 b->setDefault(control.kind == K::DefaultButton);
                 w = b;
                 tabStop = true;
@@ -177,13 +210,13 @@ QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTempla
             case K::StaticText: {
                 auto* l = new QLabel(&dialog);
                 l->setTextFormat(Qt::PlainText);  // ampersands are shown as they are
-                l->setText(Q(control.caption));
+                l->setText(Tr(control.caption));
                 w = l;
                 break;
             }
             case K::GroupBox:
             case K::CentredGroupBox: {
-                auto* g = new QGroupBox(Q(control.caption), &dialog);
+                auto* g = new QGroupBox(Tr(control.caption), &dialog);
                 if (control.kind == K::CentredGroupBox) {
                     g->setAlignment(Qt::AlignHCenter);
                 }
@@ -214,7 +247,7 @@ QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTempla
                 // What is typed stays as typed: no inline completion from the list.
                 c->setCompleter(nullptr);
                 for (std::string_view item : control.list) {
-                    c->addItem(Q(item));
+                    c->addItem(Utf8(item));
                 }
                 // The template's height includes the dropped-down list; the closed box is one
                 // edit line high.

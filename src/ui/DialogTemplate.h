@@ -14,29 +14,26 @@
 #include <QComboBox>
 #include <functional>
 
+#include "protocol/ReportedValues.h"
+
 class QDialog;
 class QWidget;
 
 namespace zk4 {
 
-// Control identifiers. The templates below use them, and so does every other user.
+// Control identifiers. The templates below use them, and so does every other user. The boxes
+// of the reported values are numbered with their rows (protocol/ReportedValues.h).
 enum : int {
     IDOK_BUTTON = 1,  // "E&xit" in the main dialog, "OK" in the About box
     IDC_DISCONNECT = 1000,
     IDC_CONNECT = 1001,
     IDC_CYLINDERS = 1002,
     IDC_PRODUCT_ID = 1003,
-    IDC_FIRMWARE = 1004,
     IDC_SERIAL_NO = 1005,
     IDC_PROCEED = 1006,
     IDC_HZ_PER_MPH = 1007,
     IDC_PORT = 1008,
-    IDC_VOLTAGE = 1009,
-    IDC_ENGINE_RPM = 1010,
-    IDC_VEHICLE_MPH = 1011,
-    IDC_CYLINDERS_REPORTED = 1012,
     IDC_FACTORY_DEFAULT = 1013,
-    IDC_HZ_PER_MPH_REPORTED = 1014,
     IDC_CYLINDER_GROUP = 1015,
     IDC_HZ_GROUP = 1016,
     IDC_COMM = 1017,
@@ -64,15 +61,15 @@ enum class ControlKind {
 struct ControlSpec {
     int id;  // -1 for controls without an identifier (labels, frames)
     ControlKind kind;
-    std::string_view caption;
-    QRect dlu;  // x, y, width, height in dialog units
+    const char* caption;  // marked for translation; "" for none
+    QRect dlu;            // x, y, width, height in dialog units
     bool initiallyEnabled = true;
     std::vector<std::string_view> list = {};
 };
 
 struct DialogTemplate {
     int id;
-    std::string_view caption;
+    const char* caption;  // marked for translation
     int widthDlu;
     int heightDlu;
     std::string_view fontFamily;

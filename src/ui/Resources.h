@@ -1,11 +1,11 @@
 // The string table and version data of the tool.
 #pragma once
 
-#include <string_view>
+#include "text/UserText.h"
 
 namespace zk4 {
 
 // String 101: the window-menu item that opens the About box.
-inline constexpr std::string_view kIdsAboutBox = "&About ZK4 Toolset...";
+inline constexpr const char* kIdsAboutBox = QT_TRANSLATE_NOOP("zk4", "&About ZK4 Toolset...");
 
 }  // namespace zk4

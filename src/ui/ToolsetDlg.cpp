@@ -22,10 +22,6 @@ namespace {
 
 constexpr qint64 kRunningValuesMs = 200;
 
-QString Str(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 }  // namespace
 
 CToolsetDlg::CToolsetDlg(DialogPlatform platform, QWidget* parent)
@@ -42,7 +38,7 @@ CToolsetDlg::CToolsetDlg(DialogPlatform platform, QWidget* parent)
     m_runningValuesTimer.setSingleShot(true);
     connect(&m_runningValuesTimer, &QTimer::timeout, this, [this] {
         m_runningValuesShown.start();
-        ShowDeviceValues(m_link.Values());
+        ShowDeviceValues(m_values);
     });
     connect(&m_timer3, &QTimer::timeout, this, [this] { OnTimer(kTimerId); });
 
@@ -92,7 +88,7 @@ bool CToolsetDlg::OnInitDialog() {
 
     // Window menu: the About item, when the menu and its text exist.
     if (m_windowMenu) {
-        const QString about = Str(kIdsAboutBox);
+        const QString about = Tr(kIdsAboutBox);
         if (!about.isEmpty()) {
             m_windowMenu->addSeparator();
             QAction* item = m_windowMenu->addAction(about);
@@ -115,20 +111,29 @@ bool CToolsetDlg::OnInitDialog() {
 // ---- Data exchange -----------------------------------------------------------------------
 
 std::vector<ExchangeRow> CToolsetDlg::ExchangeTable() {
-    const DeviceValues& v = m_link.Values();
-    return {
-        {IDC_PRODUCT_ID, RowKind::DeviceText, &v.m_strProductId},
-        {IDC_FIRMWARE, RowKind::DeviceText, &v.m_strFirmware},
-        {IDC_SERIAL_NO, RowKind::DeviceUnsigned, &v.m_dwSerialNo},
-        {IDC_PORT, RowKind::ComboText, &m_strPort},
-        {IDC_CYLINDERS, RowKind::ComboText, &m_strCylinders, std::nullopt, true},
-        {IDC_HZ_PER_MPH, RowKind::Number, &m_dHzPerMph, NumberRange{kHzPerMphMin, kHzPerMphMax}},
-        {IDC_VOLTAGE, RowKind::DeviceText, &v.m_strVoltage},
-        {IDC_ENGINE_RPM, RowKind::DeviceText, &v.m_strEngineRpm},
-        {IDC_HZ_PER_MPH_REPORTED, RowKind::DeviceText, &v.m_strHzPerMphReported},
-        {IDC_VEHICLE_MPH, RowKind::DeviceText, &v.m_strVehicleMph},
-        {IDC_CYLINDERS_REPORTED, RowKind::DeviceText, &v.m_strCylindersReported},
+    std::vector<ExchangeRow> rows = {
+        {.id = IDC_PRODUCT_ID,
+         .kind = RowKind::DeviceText,
+         .value = &m_values.m_strProductId,
+         .placeholder = kNotFoundYet},
+        {.id = IDC_SERIAL_NO, .kind = RowKind::DeviceUnsigned, .value = &m_values.m_dwSerialNo},
+        {.id = IDC_PORT, .kind = RowKind::ComboText, .value = &m_strPort},
+        {.id = IDC_CYLINDERS,
+         .kind = RowKind::ComboText,
+         .value = &m_strCylinders,
+         .listedOnly = true},
+        {.id = IDC_HZ_PER_MPH,
+         .kind = RowKind::Number,
+         .value = &m_dHzPerMph,
+         .range = NumberRange{kHzPerMphMin, kHzPerMphMax}},
     };
+    for (const ReportedValue& row : kReportedValues) {
+        rows.push_back({.id = row.controlId,
+                        .kind = RowKind::DeviceText,
+                        .value = &(m_values.*row.member),
+                        .placeholder = row.placeholder});
+    }
+    return rows;
 }
 
 bool CToolsetDlg::UpdateData(bool bSaveAndValidate, Validation validation, Boxes boxes) {
@@ -142,7 +147,7 @@ bool CToolsetDlg::UpdateData(bool bSaveAndValidate, Validation validation, Boxes
         return true;
     }
     if (validation == Validation::Report) {
-        Tell(Str(refused->message));
+        Tell(Tr(refused->message));
         QWidget* w = GetDlgItem(refused->id);
         w->setFocus(Qt::OtherFocusReason);
         if (auto* edit = qobject_cast<QLineEdit*>(w)) {
@@ -202,21 +207,28 @@ void CToolsetDlg::accept() {
 }
 
 void CToolsetDlg::OnOK() {
-    m_link.CloseForExit();
-    if (UpdateData(true)) {
-        QDialog::accept();
+    // The entries are checked first: a refused one is told and everything goes on as before,
+    // rather than leaving a window that looks linked over a closed port.
+    if (!UpdateData(true)) {
+        return;
     }
+    m_link.CloseForExit();
+    QDialog::accept();
 }
 
 void CToolsetDlg::done(int result) {
-    // The window goes away with its timer; nothing may tick into a closed dialog.
+    // The window goes away with its timer and its waiting messages; nothing may tick into a
+    // closed dialog.
+    m_bEnded = true;
+    m_waitingMessages.clear();
     m_timer3.stop();
     QDialog::done(result);
 }
 
 // ---- What the link tells ------------------------------------------------------------------
 
-void CToolsetDlg::ShowDeviceValues(const DeviceValues&) {
+void CToolsetDlg::ShowDeviceValues(const DeviceValues& values) {
+    m_values = values;
     m_runningValuesTimer.stop();
     UpdateData(false, Validation::Quiet, Boxes::Device);
 }
@@ -230,7 +242,10 @@ void CToolsetDlg::ShowRunningValues(const DeviceValues& values) {
     if (since >= kRunningValuesMs) {
         m_runningValuesShown.start();
         ShowDeviceValues(values);
-    } else if (!m_runningValuesTimer.isActive()) {
+        return;
+    }
+    m_values = values;
+    if (!m_runningValuesTimer.isActive()) {
         m_runningValuesTimer.start(static_cast<int>(kRunningValuesMs - since));
     }
 }
@@ -238,7 +253,8 @@ void CToolsetDlg::ShowRunningValues(const DeviceValues& values) {
 void CToolsetDlg::ShowState(LinkState state) {
     const bool identified = state == LinkState::Linked || state == LinkState::Halted;
     EnableDlgItem(IDC_CONNECT, !identified);
-    EnableDlgItem(IDC_DISCONNECT, identified);
+    // Also while the tool keeps trying a refused port: Disconnect stops that.
+    EnableDlgItem(IDC_DISCONNECT, identified || state == LinkState::Retrying);
 }
 
 void CToolsetDlg::EnableSettings(SettingControls controls) {
@@ -256,7 +272,7 @@ void CToolsetDlg::ResetEntries() {
 
 void CToolsetDlg::LoadFactorySettings() {
     // The port entry keeps whatever the user chose; only the two settings go back.
-    m_strCylinders = Str(kFactoryCylinders);
+    m_strCylinders = Utf8(kFactoryCylinders);
     m_dHzPerMph = kFactoryHzPerMph;
     const auto control = [this](int id) { return GetDlgItem(id); };
     std::vector<ExchangeRow> settings;
@@ -268,8 +284,14 @@ void CToolsetDlg::LoadFactorySettings() {
     LoadRows(settings, control, Boxes::All);
 }
 
-void CToolsetDlg::ShowMessage(const std::string& text, MessageIcon icon) {
-    Tell(QString::fromLocal8Bit(text.c_str()), icon);
+void CToolsetDlg::ShowMessage(const LinkMessage& message) {
+    QString text = Tr(message.text);
+    if (message.kind == LinkMessage::Kind::PortRefused) {
+        text += QStringLiteral("\n\n") +
+                tr("The tool keeps looking for the device once a second. Click Disconnect to "
+                   "stop.");
+    }
+    TellLater(text, message.icon);
 }
 
 void CToolsetDlg::StartTimer() {
@@ -284,8 +306,35 @@ void CToolsetDlg::SavePort(const std::string& port) {
     SavePortSetting(Latin1(port));
 }
 
+// Every box of the dialog goes through here. A box runs a nested event loop, so what raised it
+// must not be waiting for it: the link's messages and the dialog's own reports are posted and
+// shown from the event loop (timer 3 then goes on ticking behind the box). Only the refused
+// entries of a click are told at once, so that the entry gets the focus afterwards.
 void CToolsetDlg::Tell(const QString& text, MessageIcon icon) {
+    if (m_bMessageOpen) {
+        m_waitingMessages.push_back({text, icon});
+        return;
+    }
+    m_bMessageOpen = true;
     m_platform.messageBox(this, text, icon);
+    m_bMessageOpen = false;
+    if (!m_waitingMessages.empty()) {
+        QTimer::singleShot(0, this, [this] { ShowWaitingMessage(); });
+    }
+}
+
+void CToolsetDlg::TellLater(const QString& text, MessageIcon icon) {
+    m_waitingMessages.push_back({text, icon});
+    QTimer::singleShot(0, this, [this] { ShowWaitingMessage(); });
+}
+
+void CToolsetDlg::ShowWaitingMessage() {
+    if (m_bEnded || m_bMessageOpen || m_waitingMessages.empty()) {
+        return;
+    }
+    const Message message = m_waitingMessages.front();
+    m_waitingMessages.pop_front();
+    Tell(message.text, message.icon);
 }
 
 // ---- Window menu -------------------------------------------------------------------------
@@ -312,10 +361,9 @@ void CToolsetDlg::OnSysCommand(unsigned id) {
     if ((id & 0xFFF0) == kIdmAboutBox) {
         CAboutDlg about(m_platform.messageBox, this);
         if (m_link.DeviceValid()) {
-            const DeviceValues& v = m_link.Values();
-            about.m_strProductId = Latin1(v.m_strProductId);
-            about.m_strFirmware = Latin1(v.m_strFirmware);
-            about.m_dwSerialNo = v.m_dwSerialNo;
+            about.m_strProductId = Latin1(m_values.m_strProductId.value_or(""));
+            about.m_strFirmware = Latin1(m_values.m_strFirmware.value_or(""));
+            about.m_dwSerialNo = m_values.m_dwSerialNo;
         }
         about.DoModal();
         return;
@@ -355,17 +403,15 @@ void CToolsetDlg::SavePortSetting(const QString& port) {
 }
 
 void CToolsetDlg::ReportSettingsWriteError(const std::string& error) {
-    // Told once; further failures stay quiet until a write succeeds again. The message is
-    // posted so that the handler which wrote (start-up, a tick) finishes first.
+    // Told once; further failures stay quiet until a write succeeds again.
     if (m_bSettingsWriteFailed) {
         return;
     }
     m_bSettingsWriteFailed = true;
-    const QString text = QString::fromLocal8Bit(error.c_str()) +
-                         QStringLiteral(
-                             "\nThe port you choose is used, but it will not be "
-                             "remembered next time.");
-    QTimer::singleShot(0, this, [this, text] { Tell(text); });
+    const QString text =
+        QString::fromLocal8Bit(error.c_str()) + QStringLiteral("\n") +
+        tr("The port you choose is used, but it will not be remembered next time.");
+    TellLater(text);
 }
 
 }  // namespace zk4

@@ -14,6 +14,7 @@
 #include <QString>
 #include <QTimer>
 #include <cstdint>
+#include <deque>
 #include <functional>
 
 #include "protocol/ReceiveFramer.h"
@@ -81,6 +82,10 @@ class CToolsetDlg : public QDialog, private LinkView {
     // area, or Alt+Space).
     QMenu* WindowMenu() const { return m_windowMenu; }
 
+    // A message for the user, shown once the running handler has returned and no other box is
+    // open (messages wait their turn; two boxes are never open at once).
+    void TellLater(const QString& text, MessageIcon icon = MessageIcon::Exclamation);
+
     // Settings file.
     QString SettingsFilePath() const;
     bool LoadPortSetting();  // true when the file asks for the port to be written back
@@ -103,25 +108,36 @@ class CToolsetDlg : public QDialog, private LinkView {
     void ShowState(LinkState state) override;
     void EnableSettings(SettingControls controls) override;
     void ResetEntries() override;
-    void ShowMessage(const std::string& text, MessageIcon icon) override;
+    void ShowMessage(const LinkMessage& message) override;
     void StartTimer() override;
     void StopTimer() override;
     void SavePort(const std::string& port) override;
 
     void LoadFactorySettings();
     void DescribePorts();
+    // Shows the message now, or after the box that is open.
     void Tell(const QString& text, MessageIcon icon = MessageIcon::Exclamation);
+    void ShowWaitingMessage();
     void ReportSettingsWriteError(const std::string& error);
     void EnableDlgItem(int id, bool enable);
     void BuildWindowMenu();
     std::vector<ExchangeRow> ExchangeTable();
 
+    struct Message {
+        QString text;
+        MessageIcon icon;
+    };
+
     DialogPlatform m_platform;
     QHash<int, QWidget*> m_controls;
+    DeviceValues m_values;  // what the device boxes show
     QTimer m_timer3;
     QTimer m_runningValuesTimer;         // a redraw of the running values put off to its turn
     QElapsedTimer m_runningValuesShown;  // when the running values were last redrawn
     QMenu* m_windowMenu = nullptr;
+    std::deque<Message> m_waitingMessages;
+    bool m_bMessageOpen = false;
+    bool m_bEnded = false;  // the dialog has ended: no further box
     bool m_bSettingsWriteFailed = false;
     Link m_link;
 };

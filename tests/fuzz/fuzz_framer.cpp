@@ -27,9 +27,8 @@ void Feed(FuzzedDataProvider& input, zk4::RxWindow& window, int depth = 0) {
         const zk4::Report report = zk4::ParseReportLine(line);
         // A value is a view into the line that stops right before its CR LF.
         const auto* end = reinterpret_cast<const char*>(line.data() + line.size());
-        ZK4_CHECK(report.field == zk4::ReportField::Unknown
-                      ? report.value.empty()
-                      : report.value.data() + report.value.size() == end - 2);
+        ZK4_CHECK(report.row == nullptr ? report.value.empty()
+                                        : report.value.data() + report.value.size() == end - 2);
         (void)zk4::ClassifyLine(line);
         (void)zk4::FirmwareGatePasses(report.value);
         (void)zk4::IdentificationChecksumOk(line);

@@ -118,7 +118,7 @@ TEST_P(PortLifeTest, FirstReadDrainsBytesPassBothWaysAndAHangUpIsToldOnce) {
     EXPECT_TRUE(port.IsOpen());  // the dialog's watchdog notices the silence
     EXPECT_THAT([&] { port.Write(std::vector<std::uint8_t>{'A'}); },
                 testing::ThrowsMessage<SerialError>(
-                    FailureSentence(PortFailure::Disconnected, "COM1", m_device)));
+                    FailureSentence(PortFailure::Disconnected, "COM1", m_device).English()));
 }
 
 INSTANTIATE_TEST_SUITE_P(PtyPort, PortLifeTest, testing::Bool(), [](const auto& row) {
@@ -139,8 +139,10 @@ TEST_F(PtyPortTest, RefusedOpenNamesTheDeviceAndTheCause) {
     const auto refused = [&](int number, PortFailure cause, const std::string& device,
                              const std::string& pid = "") {
         port.SelectPort(number);
-        EXPECT_THAT([&] { port.Open(); }, testing::ThrowsMessage<SerialError>(FailureSentence(
-                                              cause, "COM" + std::to_string(number), device, pid)));
+        EXPECT_THAT(
+            [&] { port.Open(); },
+            testing::ThrowsMessage<SerialError>(
+                FailureSentence(cause, "COM" + std::to_string(number), device, pid).English()));
         EXPECT_FALSE(port.IsOpen());
     };
     fs::create_symlink(m_root / "by-id-usb-adapter", m_ports + "/COM2");

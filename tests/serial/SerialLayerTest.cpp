@@ -86,13 +86,13 @@ TEST(FailureSentence, OneSentencePerCauseNamingThePortTheDeviceAndTheRemedy) {
         {WriteFailed, "Broken pipe", "Cannot write to COM7 (/dev/ttyUSB6): Broken pipe."},
     };
     for (const auto& [cause, detail, part] : rows) {
-        EXPECT_THAT(FailureSentence(cause, "COM7", "/dev/ttyUSB6", detail, "9600,e,7,1"),
+        EXPECT_THAT(FailureSentence(cause, "COM7", "/dev/ttyUSB6", detail, "9600,e,7,1").English(),
                     testing::HasSubstr(part));
     }
 }
 
 // A lock file's pid is its leading spaces then up to ten digits; a port name counts only as
-// exactly COM1 to COM30, anything else is port 1.
+// exactly COM1 to COM30, anything else is no port (0 here); a name may still be being typed.
 TEST(NumbersFromText, LockFilePidAndPortNumberFromName) {
     const std::pair<std::string, long> pids[] = {
         {"      1234\n", 1234},      {"5 6\n", 5}, {"", 0}, {"x12", 0}, {"12x3", 12},
@@ -101,13 +101,16 @@ TEST(NumbersFromText, LockFilePidAndPortNumberFromName) {
     for (const auto& [text, pid] : pids) {
         EXPECT_EQ(LockFilePid(text), pid) << '"' << text << '"';
     }
-    const std::pair<std::string, int> ports[] = {
-        {"COM1", 1},  {"COM9", 9}, {"COM10", 10}, {"COM30", 30}, {"COM31", 1},
-        {"COM0", 1},  {"com5", 1}, {"COM05", 1},  {"", 1},       {"COM 3", 1},
-        {"COM3 ", 1}, {"COM", 1},  {"COM300", 1}, {"XCOM4", 1},  {"COM+2", 1},
+    const std::tuple<std::string, int, bool> ports[] = {
+        {"COM1", 1, true},   {"COM9", 9, true},    {"COM10", 10, true}, {"COM30", 30, true},
+        {"COM31", 0, false}, {"COM0", 0, false},   {"com5", 0, false},  {"COM05", 0, false},
+        {"", 0, true},       {"COM 3", 0, false},  {"COM3 ", 0, false}, {"COM", 0, true},
+        {"CO", 0, true},     {"COM300", 0, false}, {"XCOM4", 0, false}, {"/dev/ttyUSB3", 0, false},
     };
-    for (const auto& [name, number] : ports) {
-        EXPECT_EQ(PortNumberFromName(name), number) << '"' << name << '"';
+    for (const auto& [name, number, typing] : ports) {
+        EXPECT_EQ(std::tuple(PortNumberFromName(name).value_or(0), StartsAPortName(name)),
+                  std::tuple(number, typing))
+            << '"' << name << '"';
     }
 }
 

@@ -4,6 +4,8 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,10 +45,15 @@ struct DialogOn {
     Port serial{PortArgument(dir, clock)};
     RxWindow window;
     std::vector<RecordedMessage> messages;
+    int open = 0, mostOpen = 0;               // boxes open now, and at most at once
+    std::function<void()> whileOpen = [] {};  // what happens while a box is open
     std::unique_ptr<CToolsetDlg> dlg = std::make_unique<CToolsetDlg>(DialogPlatform{
         serial, clock,
         [this](QWidget*, const QString& text, MessageIcon icon) {
             messages.push_back({text.toStdString(), icon});
+            mostOpen = std::max(mostOpen, ++open);
+            whileOpen();
+            --open;
         },
         QString::fromStdString(exe), QString::fromStdString(dir / "config"), window});
 };

@@ -33,7 +33,7 @@ class FakeSerialPort final : public SerialPort {
     void Open() override {
         Call("open");
         if (refuseOpen) {
-            throw SerialError(*refuseOpen);
+            throw SerialError({"%1", {*refuseOpen}});
         }
         open = true;
     }
@@ -43,7 +43,7 @@ class FakeSerialPort final : public SerialPort {
     }
     void Write(std::span<const std::uint8_t> bytes) override {
         if (!open || refuseWrite) {
-            throw SerialError(refuseWrite.value_or("The port is not open."));
+            throw SerialError({"%1", {refuseWrite.value_or("The port is not open.")}});
         }
         for (auto b : bytes) {
             written.push_back({b, m_clock ? m_clock->now : 0u});

@@ -2,6 +2,7 @@
 // No QApplication: everything runs on the test's thread.
 #pragma once
 
+#include <algorithm>
 #include <functional>
 #include <numeric>
 #include <string>
@@ -20,13 +21,24 @@ struct RecordedMessage {
 
 struct RecordingView final : LinkView {
     void ShowDeviceValues(const DeviceValues& v) override { values = v; }
+    void ShowRunningValues(const DeviceValues& v) override {
+        values = v;
+        ++runningShows;
+    }
+    void PollAnswered(const DeviceValues& v) override { polls.push_back(v); }
     void ShowState(LinkState s) override { state = s; }
     void EnableSettings(SettingControls c) override { settings = c; }
     void ResetEntries() override {}
-    void ShowMessage(const std::string& text, MessageIcon icon) override {
-        messages.push_back({text, icon});
-        onMessage();  // what the box's nested loop delivers
+    // While it is "open", onMessage runs what the box's nested loop would deliver.
+    void ShowMessage(const LinkMessage& m) override {
+        messages.push_back({m.text.English(), m.icon});
+        kinds.push_back(m.kind);
+        valuesAtMessage.push_back(values);
+        openMessages = std::max(openMessages, ++open);
+        onMessage();
+        --open;
     }
+    void SettingsChecked(bool taken) override { checks.push_back(taken); }
     void StartTimer() override { timer = true; }
     void StopTimer() override { timer = false; }
     void SavePort(const std::string& port) override { saved.push_back(port); }
@@ -35,7 +47,13 @@ struct RecordingView final : LinkView {
     LinkState state = LinkState::Stopped;
     SettingControls settings;
     std::vector<RecordedMessage> messages;
+    std::vector<LinkMessage::Kind> kinds;
+    std::vector<DeviceValues> valuesAtMessage;  // what the boxes showed when each message came
+    int open = 0, openMessages = 0;             // messages open now, and at most at once
     std::function<void()> onMessage = [] {};
+    std::vector<DeviceValues> polls;
+    std::vector<bool> checks;
+    int runningShows = 0;
     bool timer = false;
     std::vector<std::string> saved;
 };

@@ -28,8 +28,20 @@ TEST(DataExchangeRules, EntriesAreParsedRangeCheckedShownAndFoundInTheLists) {
     }
     EXPECT_EQ(kept("2.50000000000000000000000000000x"), "2.5");
     EXPECT_EQ(kept("0.33333333333333333"), "0.333333333333333");
-    EXPECT_EQ(RangeMessage(kHzPerMphMin, kHzPerMphMax),
+    EXPECT_EQ(RangeMessage(kHzPerMphMin, kHzPerMphMax).English(),
               "Please enter a number between 0.25 and 99.9999.");
+    // The serial number box: digits end where the text ends, even inside a longer buffer.
+    const std::pair<std::string_view, std::optional<std::uint32_t>> unsignedCases[] = {
+        {" 42\t", 42u},
+        {"0", 0u},
+        {"+7", 7u},
+        {"-1", std::nullopt},
+        {"4294967296", std::nullopt},
+        {"", std::nullopt},
+        {std::string_view("123", 2), 12u}};
+    for (const auto& [text, value] : unsignedCases) {
+        EXPECT_EQ(ParseDialogUnsigned(text), value) << text;
+    }
 
     // Loading a combo box selects the first item that begins with the text.
     const std::vector<std::string> items = {"1", "2", "3", "4", "10", "12", "COM1", "COM3", "COM5"};

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 
 #include "support/DialogHarness.h"
 #include "ui/AboutDlg.h"
@@ -35,10 +36,11 @@ TEST(MainDialog, StartsFromTheTemplateInTheDisconnectedLookWithItsTabOrder) {
     // Each control's text, "~" before a disabled one, "#" after a read-only box, "+", how many
     // items and the last after an editable combo box.
     QStringList look;
-    for (int id : {IDC_PRODUCT_ID, IDC_FIRMWARE, IDC_SERIAL_NO, IDC_CYLINDERS, IDC_CYLINDER_GROUP,
-                   IDC_HZ_PER_MPH, IDC_HZ_GROUP, IDC_VOLTAGE, IDC_ENGINE_RPM, IDC_VEHICLE_MPH,
-                   IDC_CYLINDERS_REPORTED, IDC_HZ_PER_MPH_REPORTED, IDC_PORT, IDC_CONNECT,
-                   IDC_DISCONNECT, IDC_FACTORY_DEFAULT, IDC_PROCEED, IDOK_BUTTON}) {
+    for (int id : std::initializer_list<int>{
+             IDC_PRODUCT_ID, IDC_FIRMWARE, IDC_SERIAL_NO, IDC_CYLINDERS, IDC_CYLINDER_GROUP,
+             IDC_HZ_PER_MPH, IDC_HZ_GROUP, IDC_VOLTAGE, IDC_ENGINE_RPM, IDC_VEHICLE_MPH,
+             IDC_CYLINDERS_REPORTED, IDC_HZ_PER_MPH_REPORTED, IDC_PORT, IDC_CONNECT, IDC_DISCONNECT,
+             IDC_FACTORY_DEFAULT, IDC_PROCEED, IDOK_BUTTON}) {
         const auto* edit = qobject_cast<QLineEdit*>(h.Item(id));
         const auto* list = qobject_cast<QComboBox*>(h.Item(id));
         const int items = list && list->isEditable() ? list->count() : 0;
@@ -64,7 +66,8 @@ TEST(MainDialog, StartsFromTheTemplateInTheDisconnectedLookWithItsTabOrder) {
     EXPECT_TRUE(static_cast<QPushButton*>(h.Item(IDOK_BUTTON))->isDefault());
     EXPECT_TRUE(h.Item(IDC_PRODUCT_ID)->y() < h.Item(IDC_HZ_PER_MPH)->y() &&
                 h.Item(IDC_HZ_PER_MPH)->y() < h.Item(IDC_VOLTAGE)->y());
-    EXPECT_TRUE(h.dlg->IsTimerRunning() && !h.serial.IsOpen() && h.messages.empty());
+    EXPECT_EQ(std::tuple(h.dlg->IsTimerRunning(), h.serial.IsOpen(), h.messages.size()),
+              std::tuple(true, false, 0u));
     std::vector<int> order;  // from Exit on, the controls a Tab reaches
     QWidget* w = h.Item(IDOK_BUTTON);
     for (int guard = 0; guard < 200 && order.size() < 8; ++guard, w = w->nextInFocusChain()) {
@@ -75,6 +78,34 @@ TEST(MainDialog, StartsFromTheTemplateInTheDisconnectedLookWithItsTabOrder) {
     EXPECT_EQ(order,
               (std::vector<int>{IDOK_BUTTON, IDC_DISCONNECT, IDC_CONNECT, IDC_CYLINDERS,
                                 IDC_HZ_PER_MPH, IDC_PORT, IDC_PROCEED, IDC_FACTORY_DEFAULT}));
+    // A port typed while the tool searches is the one the next tick opens.
+    h.SetText(IDC_PORT, "COM12");
+    h.Tick();
+    EXPECT_EQ(h.serial.selected, 12);
+}
+
+// Each value in the box its caption names: the device sends a different text for each.
+TEST(MainDialog, EachValueIsShownInTheBoxItsCaptionNames) {
+    DialogHarness h;
+    h.Identify();
+    h.serial.Receive("AT DV=12.6\r\nAT RPM=800\r\nAT MPH=55\r\nAT CN=7\r\nAT HZVSMPH=2.5\r\n");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.Text(IDC_VOLTAGE) != "Not available"; }, 1000));
+    QStringList shown;  // each box with the caption of the innermost frame around it
+    for (const QLineEdit* box : h.dlg->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly)) {
+        const QGroupBox* inner = nullptr;
+        for (const QGroupBox* frame : h.dlg->findChildren<QGroupBox*>()) {
+            if (frame->geometry().contains(box->geometry()) &&
+                (!inner || inner->geometry().contains(frame->geometry()))) {
+                inner = frame;
+            }
+        }
+        shown << (inner ? inner->title() : "?") + "=" + box->text();
+    }
+    shown.sort();
+    EXPECT_EQ(shown.join('|').toStdString(),
+              "Cylinder Number=7|Device Voltage (V)=12.6|Engine Speed (RPM)=800|"
+              "Firmware Version:=0.5N|Hz Vs. MPH (Hz/MPH)=2.5|Hz Vs. MPH config.=1.7881|"
+              "Product ID:=ZK4-J1708-003|SN:=305419896|Vehicle Speed (MPH)=55");
 }
 
 // Enter is Exit from every entry; Escape ends at once, with no look at what is typed.
@@ -192,9 +223,44 @@ TEST(MainDialog, RefusedEntryIsToldOnlyWhenTheUserActsAndSendsNothing) {
         EXPECT_TRUE(h.Item(id)->hasFocus() && h.Text(id) == text && h.dlg->isVisible());
         const auto* edit = qobject_cast<QLineEdit*>(h.Item(id));  // selected in an edit box
         EXPECT_EQ(edit ? edit->selectedText() : text, text);
-        EXPECT_TRUE(h.serial.WrittenText().empty() && !h.Enabled(IDC_CONNECT));
-        EXPECT_EQ(h.serial.IsOpen() || h.dlg->IsTimerRunning(), button != IDOK_BUTTON);
+        EXPECT_EQ(h.serial.WrittenText(), "");
+        // A refused Exit changes nothing: still linked, polled, the entries as typed.
+        h.serial.Receive("AT RPM=500\r\n");
+        h.Tick();
+        EXPECT_EQ(std::tuple(h.serial.WrittenText(), h.Enabled(IDC_PROCEED), h.Text(id)),
+                  std::tuple(std::string("AT RALL\r\n"), true, QString(text)));
     }
+}
+
+// Messages wait their turn, from start-up on: here a settings file that cannot be written and a
+// missing port. While one box is open the link goes on, and the next box opens after it.
+TEST(MainDialog, NeverTwoMessagesAtOnceAndTheSearchGoesOnBehindThem) {
+    DialogHarness h;
+    std::filesystem::remove(h.ini);
+    std::filesystem::create_directory(h.ini);  // ZK4.ini is a folder
+    h.serial.refuseOpen = "Cannot open COM1 (/dev/ttyUSB0): the device does not exist.";
+    h.whileOpen = [&h] {
+        h.Tick();  // a tick behind the box
+        QApplication::processEvents();
+    };
+    h.dlg->OnInitDialog();
+    h.Tick();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return h.messages.size() == 2; }, 1000));
+    ASSERT_EQ(h.messages.size(), 2u);
+    EXPECT_EQ(h.mostOpen, 1);
+    const std::string& refusal = h.messages[0].text.find("COM1") != std::string::npos
+                                     ? h.messages[0].text
+                                     : h.messages[1].text;
+    EXPECT_TRUE(refusal.ends_with("Click Disconnect to stop.")) << refusal;
+
+    // Disconnect is there to stop the search, and Connect starts it again.
+    ASSERT_TRUE(h.Enabled(IDC_DISCONNECT));
+    h.Click(IDC_DISCONNECT);
+    EXPECT_EQ(std::tuple(h.dlg->IsTimerRunning(), h.Enabled(IDC_DISCONNECT)),
+              std::tuple(false, false));
+    h.serial.refuseOpen.reset();
+    h.Click(IDC_CONNECT);
+    EXPECT_EQ(std::tuple(h.dlg->IsTimerRunning(), h.serial.IsOpen()), std::tuple(true, true));
 }
 
 // Opens the About box with `command`; once it is up: its boxes ("~" after one Tab skips), then
@@ -229,14 +295,15 @@ TEST(MainDialog, AboutBoxFromTheWindowMenuShowsASnapshotOfAValidDeviceOnly) {
     h.dlg->show();
     EXPECT_EQ(AboutBoxes(h, kIdmAboutBox), "||0| ||0|");
     h.Identify("AT FW=0.5M2\r\n");
+    QApplication::processEvents();  // the firmware message
     h.messages.clear();
     const QString shown = "ZK4-J1708-003|0.5M2|305419896|";
     EXPECT_EQ(AboutBoxes(h, kIdmAboutBox | 0x3), shown + " " + shown);
     EXPECT_TRUE(h.messages.empty());
     const auto actions = h.dlg->WindowMenu()->actions();  // ends with the About item
     ASSERT_GE(actions.size(), 2);
-    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator() &&
-                actions.back()->data().toUInt() == kIdmAboutBox);
+    EXPECT_TRUE(actions[actions.size() - 2]->isSeparator());
+    EXPECT_EQ(actions.back()->data().toUInt(), kIdmAboutBox);
     EXPECT_EQ(actions.back()->text(), "&About ZK4 Toolset...");
     EXPECT_EQ(AboutBoxes(h, 0xF010), "-");  // move: not ours
     h.dlg->OnSysCommand(kScClose);
