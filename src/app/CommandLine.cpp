@@ -183,14 +183,16 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
     CommandLine result;
     if (!parser.parse(arguments)) {
         result.action = CommandLine::Action::Refuse;
-        result.error = parser.errorText();
+        result.errorArgument = parser.errorText();  // Qt's own sentence
     } else if (!parser.positionalArguments().isEmpty()) {
         result.action = CommandLine::Action::Refuse;
-        result.error = Tr("Unexpected argument '%1'.").arg(parser.positionalArguments().first());
+        result.errorText = QT_TRANSLATE_NOOP("main", "Unexpected argument '%1'.");
+        result.errorArgument = parser.positionalArguments().first();
     } else if (parser.isSet(QStringLiteral("trace")) &&
                parser.value(QStringLiteral("trace")).isEmpty()) {
         result.action = CommandLine::Action::Refuse;
-        result.error = Tr("--trace needs a file name.");
+        result.errorText = QT_TRANSLATE_NOOP("main", "%1 needs a file name.");
+        result.errorArgument = QStringLiteral("--trace");
     } else if (parser.isSet(QStringLiteral("help"))) {
         result.action = CommandLine::Action::ShowHelp;
     } else if (parser.isSet(QStringLiteral("version"))) {
@@ -212,8 +214,10 @@ int AnswerCommandLine(const CommandLine& commandLine, const QString& executableP
             Print(stdout, program + QStringLiteral(" " ZK4_VERSION_DOTTED "\n"));
             return 0;
         case CommandLine::Action::Refuse:
-            Print(stderr, QStringLiteral("%1: %2\n").arg(program, commandLine.error) +
-                              Tr("Try '%1 --help'.").arg(program) + QLatin1Char('\n'));
+            Print(stderr,
+                  QStringLiteral("%1: %2\n")
+                          .arg(program, Tr(commandLine.errorText).arg(commandLine.errorArgument)) +
+                      Tr("Try '%1 --help'.").arg(program) + QLatin1Char('\n'));
             return 2;
         case CommandLine::Action::RunWindow:
             break;

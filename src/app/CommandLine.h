@@ -11,7 +11,10 @@ struct CommandLine {
     enum class Action { RunWindow, ShowHelp, ShowVersion, Refuse };
     Action action = Action::RunWindow;
     QString tracePath;  // --trace; empty: no trace
-    QString error;      // for Refuse: what is wrong, one sentence
+    // For Refuse, what is wrong: errorText (untranslated; translated when it is printed) with
+    // errorArgument in place of its %1.
+    const char* errorText = "%1";
+    QString errorArgument;
 };
 
 // The arguments as the program was given them, its own name first. The options QApplication
