@@ -11,6 +11,7 @@ packages=(
   xvfb xauth x11-utils imagemagick fonts-dejavu-core
   valgrind util-linux procps
   dpkg-dev file appstream desktop-file-utils xdotool
+  scdoc gzip man-db bash-completion lintian
 )
 
 missing=()

@@ -12,8 +12,10 @@
 #          addresses COM1, shows no message box; ZK4.ini still holds exactly "COM=7;\r\n".
 #
 # Also checked: the package's dependencies were computed, its desktop entry and metadata pass
-# their validators, the theme icons have their sizes, and nothing was written into the
-# package's root. Prints one line per check and "N passed, M failed" at the end.
+# their validators, the theme icons have their sizes, lintian finds no error and no warning
+# (every tag it reports is printed), the licence, changelog, manual pages and completion are
+# in it, both programs are hardened, the unpacked ZK4 answers --version and --help without a
+# display, and nothing was written into the package's root. Prints one line per check and "N passed, M failed" at the end.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PACKAGE_BUILD_DIR:-$root/build-package}
@@ -126,6 +128,30 @@ icon_sizes_ok() {
   done
 }
 check "theme icons 16 to 256 pixels" icon_sizes_ok
+lintian_clean() {  # no error or warning; every tag is printed, informational ones too
+  local out
+  command -v lintian >/dev/null || { echo "     lintian is not installed"; return 1; }
+  out=$(lintian -I --pedantic "$package" 2>/dev/null) || true
+  [ -z "$out" ] || sed 's/^/     /' <<<"$out"
+  ! grep -q '^[EW]:' <<<"$out"
+}
+check "lintian: no error, no warning" lintian_clean
+holds_files() {
+  local listing path
+  listing=$(dpkg-deb -c "$package" | awk '{ print $6 }')
+  for path in doc/zk4-toolset/copyright doc/zk4-toolset/changelog.gz man/man1/ZK4.1.gz \
+    man/man1/zk4-sim.1.gz bash-completion/completions/zk4-sim; do
+    grep -qx "./usr/share/$path" <<<"$listing" || { echo "     missing: /usr/share/$path"; return 1; }
+  done
+}
+check "copyright, changelog, both manual pages and the completion are in the package" holds_files
+hardened() {  # hardened PROGRAM: bound at start, read-only relocations, fortified calls
+  readelf -d "$1" | grep -q 'FLAGS.*BIND_NOW' && readelf -lW "$1" | grep -q GNU_RELRO &&
+    nm -D "$1" | grep -q '__[a-z]*_chk@'
+}
+for program in ZK4 zk4-sim; do
+  check "$program is hardened: BIND_NOW, RELRO, fortified calls" hardened "$pkgroot/usr/bin/$program"
+done
 user_env=(HOME="$home" XDG_CONFIG_HOME="$config" XDG_RUNTIME_DIR="$work/runtime"
   PATH=/usr/bin:/bin LANG=C.UTF-8)
 as_user=(setpriv --reuid="$test_uid" --regid="$test_uid" --clear-groups -- env -i "${user_env[@]}")
@@ -134,6 +160,20 @@ if "${as_user[@]}" test -w "$pkgroot/usr/bin"; then
   exit 1
 fi
 find "$pkgroot" | sort >"$work/root-before"
+
+# --- The command line, with no display at all. ---
+answers() {  # answers STATUS PATTERN ARGUMENT...: the unpacked ZK4's exit status and output
+  local want=$1 pattern=$2 out rc=0
+  shift 2
+  out=$("${as_user[@]}" "$pkgroot/usr/bin/ZK4" "$@" 2>&1) || rc=$?
+  if [ "$rc" -ne "$want" ] || ! grep -q -- "$pattern" <<<"$out"; then
+    echo "     status $rc: $out"
+    return 1
+  fi
+}
+check "ZK4 --version without a display" answers 0 '^ZK4 1\.0\.0\.1$' --version
+check "ZK4 --help without a display names \$XDG_CONFIG_HOME/ZK4/ZK4.ini" \
+  answers 0 "$config/ZK4/ZK4.ini" --help
 
 # --- A display of our own: Xvfb picks a free number and writes it when it is ready. ---
 : >"$work/xauth"

@@ -27,10 +27,6 @@ wait_for() { # wait_for SECONDS COMMAND...: true once COMMAND succeeds, false at
 titled() { xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\": (\""; }
 gone() { ! kill -0 "$1" 2>/dev/null; }
 
-# The command line prints and exits.
-"$tool" --version | grep -qx "ZK4 1.0.0.1" || fail "--version"
-"$tool" --help | grep -q -- "--trace <file>" || fail "--help"
-
 # A copy started through a link named otherwise, its port missing: one message, titled with
 # the executable's file name; SIGTERM ends the tool while that message is open.
 mkdir -p "$work/copy/ports"

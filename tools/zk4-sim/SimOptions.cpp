@@ -62,7 +62,7 @@ std::string ApplySeconds(std::optional<std::uint32_t>& target, std::string_view 
     return {};
 }
 
-constexpr std::array<OptionInfo, 23> kOptions = {
+constexpr std::array<OptionInfo, 24> kOptions = {
     {
         {"--product", "NAME",
          "variant to play: J1939-001..003, J1708-001..003, OBD2-001..003, COMBO-001..003 "
@@ -237,6 +237,11 @@ constexpr std::array<OptionInfo, 23> kOptions = {
         {"--help", "", "show this text and exit",
          [](SimOptions& o, std::string_view) -> std::string {
              o.help = true;
+             return {};
+         }},
+        {"--version", "", "show the version and exit",
+         [](SimOptions& o, std::string_view) -> std::string {
+             o.version = true;
              return {};
          }},
         {"-h", "", "",

@@ -21,6 +21,7 @@ struct SimOptions {
     bool flood = false;   // random bytes at the line's full rate instead of answers
     bool stream = false;  // report lines at the line's full rate, answers between them
     bool help = false;
+    bool version = false;
 };
 
 struct OptionsResult {

@@ -413,5 +413,9 @@ int main(int argc, char** argv) {
         std::fputs(zk4sim::UsageText().c_str(), stdout);
         return 0;
     }
+    if (parsed.options.version) {
+        std::fputs("zk4-sim " ZK4_SIM_VERSION "\n", stdout);
+        return 0;
+    }
     return Run(parsed.options);
 }

@@ -1,0 +1,228 @@
+#include "app/CommandLine.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <array>
+#include <cstdio>
+
+#include "app/Version.h"
+#include "serial/PortNames.h"
+#include "settings/PortSettingsFile.h"
+#include "ui/ToolsetDlg.h"
+
+namespace zk4 {
+namespace {
+
+struct OptionRow {
+    std::array<const char*, 2> names;  // the short name may be empty
+    const char* valueName;             // nullptr for a flag
+    const char* description;
+};
+
+// The tool's own options, in the order --help lists them. Texts are translated when printed.
+constexpr std::array<OptionRow, 3> kOptions = {{
+    {{"h", "help"}, nullptr, QT_TRANSLATE_NOOP("main", "Show this help and exit.")},
+    {{"v", "version"}, nullptr, QT_TRANSLATE_NOOP("main", "Show the version and exit.")},
+    {{"", "trace"},
+     QT_TRANSLATE_NOOP("main", "file"),
+     QT_TRANSLATE_NOOP("main", "Write every byte sent and received, with its time, to <file>.")},
+}};
+
+// QGuiApplication's and QApplication's own options: accepted here, taken out by QApplication.
+constexpr std::array<const char*, 15> kQtOptionsWithValue = {
+    "platform",        "platformpluginpath",
+    "platformtheme",   "plugin",
+    "qwindowgeometry", "geometry",
+    "qwindowtitle",    "title",
+    "qwindowicon",     "icon",
+    "session",         "display",
+    "style",           "stylesheet",
+    "qmljsdebugger"};
+constexpr std::array<const char*, 3> kQtFlags = {"reverse", "testability", "widgetcount"};
+
+constexpr int kWidth = 79;         // columns of the help text
+constexpr int kOptionColumn = 22;  // where option descriptions start
+
+QString Tr(const char* text) {
+    return QCoreApplication::translate("main", text);
+}
+
+QStringList NamesOf(const OptionRow& row) {
+    QStringList names;
+    for (const char* name : row.names) {
+        if (*name != '\0') {
+            names << QLatin1String(name);
+        }
+    }
+    return names;
+}
+
+// Words laid out in lines of at most kWidth columns: the first line continues `lead`, the
+// others start after `indent` spaces. A word longer than a line stands on a line of its own.
+QString Wrap(const QString& text, QString lead, int indent) {
+    QString out = std::move(lead);
+    int column = static_cast<int>(out.size());
+    bool lineEmpty = out.trimmed().isEmpty();
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const int length = static_cast<int>(word.size());
+        if (!lineEmpty && column + 1 + length > kWidth) {
+            out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
+            column = indent;
+            lineEmpty = true;
+        }
+        if (!lineEmpty) {
+            out += QLatin1Char(' ');
+            ++column;
+        }
+        out += word;
+        column += length;
+        lineEmpty = false;
+    }
+    return out + QLatin1Char('\n');
+}
+
+QString Indented(const QString& text) {
+    return Wrap(text, QStringLiteral("  "), 2);
+}
+
+QString OptionLine(const OptionRow& row) {
+    QStringList spelled;
+    for (const QString& name : NamesOf(row)) {
+        spelled << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    }
+    QString lead = QStringLiteral("  ") + spelled.join(QStringLiteral(", "));
+    if (row.valueName != nullptr) {
+        lead += QStringLiteral(" <%1>").arg(Tr(row.valueName));
+    }
+    if (lead.size() >= kOptionColumn) {
+        lead += QLatin1Char('\n') + QString(kOptionColumn - 1, QLatin1Char(' '));
+    } else {
+        lead = lead.leftJustified(kOptionColumn - 1);
+    }
+    return Wrap(Tr(row.description), lead, kOptionColumn);
+}
+
+// Three rows of ten ports, each with the devices the serial layer gives them without links.
+QString PortTable() {
+    QString table;
+    for (int first = 1; first <= 21; first += 10) {
+        const int last = first + 9;
+        const QString ports = QStringLiteral("%1 - %2").arg(QString::fromStdString(ComName(first)),
+                                                            QString::fromStdString(ComName(last)));
+        table += QStringLiteral("  %1  %2 - %3\n")
+                     .arg(ports.leftJustified(kOptionColumn - 4),
+                          QString::fromStdString(DeviceForPort(first, {})),
+                          QString::fromStdString(DeviceForPort(last, {})));
+    }
+    return table;
+}
+
+QString HelpText(const QString& program, const QString& executablePath, const QString& configDir) {
+    const auto native = [](const QString& path) {
+        return QStringLiteral("    ") + QDir::toNativeSeparators(path) + QLatin1Char('\n');
+    };
+    const QString beside = QFile::decodeName(
+        SettingsFilePath(QFile::encodeName(executablePath).toStdString()).c_str());
+
+    QString text = Tr("Usage: %1 [options]").arg(program) + QLatin1Char('\n');
+    text += Wrap(Tr("Finds a ZK4 vehicle-bus interface on a serial port, identifies it, shows "
+                    "its live values and changes its settings."),
+                 {}, 0);
+    text += QLatin1Char('\n') + Tr("Options:") + QLatin1Char('\n');
+    for (const OptionRow& row : kOptions) {
+        text += OptionLine(row);
+    }
+
+    text += QLatin1Char('\n') + Tr("Settings:") + QLatin1Char('\n');
+    text += Indented(Tr("%1 remembers the port last used. It lives beside the executable when "
+                        "that folder can be written, or when the file there can be read and "
+                        "written:")
+                         .arg(QFileInfo(beside).fileName()));
+    text += native(beside);
+    text += Indented(Tr("otherwise in the user's configuration folder:"));
+    text += native(configDir + QStringLiteral("/ZK4.ini"));
+
+    text += QLatin1Char('\n') + Tr("Port links:") + QLatin1Char('\n');
+    text +=
+        Indented(Tr("A link ports/COMn names the device of port COMn and wins over the "
+                    "table below. The first of these folders that holds the link counts:"));
+    for (const std::string& folder : PortsFolders(executablePath, configDir)) {
+        text += native(QFile::decodeName(folder.c_str()));
+    }
+
+    text += QLatin1Char('\n') + Tr("Ports without a link:") + QLatin1Char('\n');
+    text += PortTable();
+    return text;
+}
+
+void Print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
+}  // namespace
+
+CommandLine ReadCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    // One dash or two for every option, as QApplication reads its own.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const OptionRow& row : kOptions) {
+        parser.addOption(row.valueName != nullptr
+                             ? QCommandLineOption(NamesOf(row), {}, QLatin1String(row.valueName))
+                             : QCommandLineOption(NamesOf(row)));
+    }
+    for (const char* name : kQtOptionsWithValue) {
+        parser.addOption(QCommandLineOption(QLatin1String(name), {}, QStringLiteral("value")));
+    }
+    for (const char* name : kQtFlags) {
+        parser.addOption(QCommandLineOption(QLatin1String(name)));
+    }
+
+    CommandLine result;
+    if (!parser.parse(arguments)) {
+        result.action = CommandLine::Action::Refuse;
+        result.errorArgument = parser.errorText();  // Qt's own sentence
+    } else if (!parser.positionalArguments().isEmpty()) {
+        result.action = CommandLine::Action::Refuse;
+        result.errorText = QT_TRANSLATE_NOOP("main", "Unexpected argument '%1'.");
+        result.errorArgument = parser.positionalArguments().first();
+    } else if (parser.isSet(QStringLiteral("trace")) &&
+               parser.value(QStringLiteral("trace")).isEmpty()) {
+        result.action = CommandLine::Action::Refuse;
+        result.errorText = QT_TRANSLATE_NOOP("main", "%1 needs a file name.");
+        result.errorArgument = QStringLiteral("--trace");
+    } else if (parser.isSet(QStringLiteral("help"))) {
+        result.action = CommandLine::Action::ShowHelp;
+    } else if (parser.isSet(QStringLiteral("version"))) {
+        result.action = CommandLine::Action::ShowVersion;
+    } else {
+        result.tracePath = parser.value(QStringLiteral("trace"));
+    }
+    return result;
+}
+
+int AnswerCommandLine(const CommandLine& commandLine, const QString& executablePath,
+                      const QString& configDir) {
+    const QString program = QFileInfo(executablePath).completeBaseName();
+    switch (commandLine.action) {
+        case CommandLine::Action::ShowHelp:
+            Print(stdout, HelpText(program, executablePath, configDir));
+            return 0;
+        case CommandLine::Action::ShowVersion:
+            Print(stdout, program + QStringLiteral(" " ZK4_VERSION_DOTTED "\n"));
+            return 0;
+        case CommandLine::Action::Refuse:
+            Print(stderr,
+                  QStringLiteral("%1: %2\n")
+                          .arg(program, Tr(commandLine.errorText).arg(commandLine.errorArgument)) +
+                      Tr("Try '%1 --help'.").arg(program) + QLatin1Char('\n'));
+            return 2;
+        case CommandLine::Action::RunWindow:
+            break;
+    }
+    return 0;
+}
+
+}  // namespace zk4
