@@ -46,7 +46,7 @@ constexpr std::array<const char*, 3> kQtFlags = {"reverse", "testability", "widg
 constexpr int kWidth = 79;         // columns of the help text
 constexpr int kOptionColumn = 22;  // where option descriptions start
 
-QString Tr(const char* text) {
+QString TrMain(const char* text) {
     return QCoreApplication::translate("main", text);
 }
 
@@ -95,14 +95,14 @@ QString OptionLine(const OptionRow& row) {
     }
     QString lead = QStringLiteral("  ") + spelled.join(QStringLiteral(", "));
     if (row.valueName != nullptr) {
-        lead += QStringLiteral(" <%1>").arg(Tr(row.valueName));
+        lead += QStringLiteral(" <%1>").arg(TrMain(row.valueName));
     }
     if (lead.size() >= kOptionColumn) {
         lead += QLatin1Char('\n') + QString(kOptionColumn - 1, QLatin1Char(' '));
     } else {
         lead = lead.leftJustified(kOptionColumn - 1);
     }
-    return Wrap(Tr(row.description), lead, kOptionColumn);
+    return Wrap(TrMain(row.description), lead, kOptionColumn);
 }
 
 // Three rows of ten ports, each with the devices the serial layer gives them without links.
@@ -127,33 +127,33 @@ QString HelpText(const QString& program, const QString& executablePath, const QS
     const QString beside = QFile::decodeName(
         SettingsFilePath(QFile::encodeName(executablePath).toStdString()).c_str());
 
-    QString text = Tr("Usage: %1 [options]").arg(program) + QLatin1Char('\n');
-    text += Wrap(Tr("Finds a ZK4 vehicle-bus interface on a serial port, identifies it, shows "
-                    "its live values and changes its settings."),
+    QString text = TrMain("Usage: %1 [options]").arg(program) + QLatin1Char('\n');
+    text += Wrap(TrMain("Finds a ZK4 vehicle-bus interface on a serial port, identifies it, shows "
+                        "its live values and changes its settings."),
                  {}, 0);
-    text += QLatin1Char('\n') + Tr("Options:") + QLatin1Char('\n');
+    text += QLatin1Char('\n') + TrMain("Options:") + QLatin1Char('\n');
     for (const OptionRow& row : kOptions) {
         text += OptionLine(row);
     }
 
-    text += QLatin1Char('\n') + Tr("Settings:") + QLatin1Char('\n');
-    text += Indented(Tr("%1 remembers the port last used. It lives beside the executable when "
-                        "that folder can be written, or when the file there can be read and "
-                        "written:")
+    text += QLatin1Char('\n') + TrMain("Settings:") + QLatin1Char('\n');
+    text += Indented(TrMain("%1 remembers the port last used. It lives beside the executable when "
+                            "that folder can be written, or when the file there can be read and "
+                            "written:")
                          .arg(QFileInfo(beside).fileName()));
     text += native(beside);
-    text += Indented(Tr("otherwise in the user's configuration folder:"));
+    text += Indented(TrMain("otherwise in the user's configuration folder:"));
     text += native(configDir + QStringLiteral("/ZK4.ini"));
 
-    text += QLatin1Char('\n') + Tr("Port links:") + QLatin1Char('\n');
+    text += QLatin1Char('\n') + TrMain("Port links:") + QLatin1Char('\n');
     text +=
-        Indented(Tr("A link ports/COMn names the device of port COMn and wins over the "
-                    "table below. The first of these folders that holds the link counts:"));
+        Indented(TrMain("A link ports/COMn names the device of port COMn and wins over the "
+                        "table below. The first of these folders that holds the link counts:"));
     for (const std::string& folder : PortsFolders(executablePath, configDir)) {
         text += native(QFile::decodeName(folder.c_str()));
     }
 
-    text += QLatin1Char('\n') + Tr("Ports without a link:") + QLatin1Char('\n');
+    text += QLatin1Char('\n') + TrMain("Ports without a link:") + QLatin1Char('\n');
     text += PortTable();
     return text;
 }
@@ -216,8 +216,9 @@ int AnswerCommandLine(const CommandLine& commandLine, const QString& executableP
         case CommandLine::Action::Refuse:
             Print(stderr,
                   QStringLiteral("%1: %2\n")
-                          .arg(program, Tr(commandLine.errorText).arg(commandLine.errorArgument)) +
-                      Tr("Try '%1 --help'.").arg(program) + QLatin1Char('\n'));
+                          .arg(program,
+                               TrMain(commandLine.errorText).arg(commandLine.errorArgument)) +
+                      TrMain("Try '%1 --help'.").arg(program) + QLatin1Char('\n'));
             return 2;
         case CommandLine::Action::RunWindow:
             break;
