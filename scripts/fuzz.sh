@@ -3,7 +3,7 @@
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
 #
-# SECONDS is the time per target (default 60); without TARGETs all four run. Each target
+# SECONDS is the time per target (default 60); without TARGETs all five run. Each target
 # works on its own corpus under build-fuzz/fuzz-corpus/, seeded from tests/fuzz/corpus/ (the
 # committed seeds are only read). Crash inputs land in build-fuzz/fuzz-crashes/, logs in
 # build-fuzz/fuzz-logs/. Exits non-zero when any target found a crash.
@@ -14,7 +14,7 @@ seconds=${1:-60}
 shift $(($# > 0 ? 1 : 0))
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(fuzz_framer fuzz_settings_loader fuzz_hz_command fuzz_cylinder_command)
+  targets=(fuzz_framer fuzz_settings_loader fuzz_hz_command fuzz_cylinder_command fuzz_link)
 fi
 if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
   echo "usage: $0 [SECONDS] [TARGET...]" >&2
@@ -26,6 +26,7 @@ max_len() {
     fuzz_settings_loader) echo 1048576 ;;
     fuzz_framer) echo 4096 ;;
     fuzz_hz_command) echo 256 ;;
+    fuzz_link) echo 2048 ;;
     *) echo 64 ;;
   esac
 }
