@@ -5,6 +5,7 @@
 #   window_test.sh <ZK4> <zk4-sim>
 set -euo pipefail
 tool=$1 sim=$2
+scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
 if [ -z "${ZK4_WINDOW_TEST_IN_XVFB:-}" ]; then
   export ZK4_WINDOW_TEST_IN_XVFB=1
   exec xvfb-run -a -s "-screen 0 1024x600x24" "$0" "$@"
@@ -51,14 +52,12 @@ kill -TERM $!
 wait_for 5 gone $! || fail "SIGTERM did not end the tool behind its message"
 "$work/copy/ZK4" --trace "$work/trace.txt" &
 conversation() {
-  python3 - "$work/trace.txt" <<'EOF'
+  python3 - "$work/trace.txt" "$scripts" <<'EOF'
 import sys
-sent, got = b"", b""
-for line in open(sys.argv[1], encoding="latin-1"):
-    stamp, tag, text = (line.rstrip("\n").split(" ", 2) + [""])[:3]
-    data = text.encode("latin-1").decode("unicode_escape").encode("latin-1")
-    sent += data if tag == "H>D" else b""
-    got += data if tag == "D>H" else b""
+sys.path.insert(0, sys.argv[2])
+import wiretrace
+sent = wiretrace.joined(sys.argv[1], "H>D")
+got = wiretrace.joined(sys.argv[1], "D>H")
 burst = b"AT FW=?\r\nAT ID?\r\nAT RALL\r\n"
 ok = sent.startswith(burst) and sent[len(burst):].count(b"AT RALL\r\n") >= 2 \
     and b"AT ID?" not in sent[len(burst):] and b"ACK ID" in got.upper()
