@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# The built program in a real window under Xvfb, with its real message boxes left open: the
+# link goes on behind them. Keys go to the windows as a user's would (xdotool); what the tool
+# sent and received is read from its --trace.
+#   messages_open_test.sh <ZK4> <zk4-sim>
+set -euo pipefail
+tool=$1 sim=$2
+scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
+if [ -z "${ZK4_WINDOW_TEST_IN_XVFB:-}" ]; then
+  export ZK4_WINDOW_TEST_IN_XVFB=1
+  exec xvfb-run -a -s "-screen 0 1024x600x24" "$0" "$@"
+fi
+unset QT_QPA_PLATFORM
+work=$(mktemp -d)
+printf 'leak:libdbus-1.so\n' >"$work/lsan.supp"
+export LSAN_OPTIONS="suppressions=$work/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+trap 'kill -TERM $(jobs -p) 2>/dev/null || true; wait || true; rm -rf "$work"' EXIT
+fail() { echo "FAILED: $*" >&2; exit 1; }
+passed=0
+wait_for() { # wait_for SECONDS COMMAND...: true once COMMAND succeeds, false at the deadline
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@"; do ((SECONDS < deadline)) && sleep 0.1 || return 1; done
+}
+# The message box: a window titled exactly "ZK4" that has a class (Qt's hidden leader window
+# has the title but no class); the main window's title starts "ZK4 (".
+window() { xwininfo -root -tree 2>/dev/null | awk -v t="\"$1" 'index($0, t) && /": \("/ { print $1; exit }'; }
+box() { window 'ZK4": ('; }
+main() { window 'ZK4 ('; }
+main_open() { [ -n "$(main)" ]; }
+box_open() { [ -n "$(box)" ]; }
+box_closed() { [ -z "$(box)" ]; }
+press() { # press WINDOW KEY...
+  local id=$1
+  shift
+  xdotool windowfocus --sync "$id" key --delay 50 "$@"
+}
+# count TAG TEXT [AFTER_TAG AFTER_TEXT]: how often TEXT went that way in the trace, counting
+# only after the last time AFTER_TEXT went AFTER_TAG's way.
+count() {
+  python3 - "$work/trace.txt" "$scripts" "$@" <<'PYEOF'
+import sys
+sys.path.insert(0, sys.argv[2])
+import wiretrace
+tag, text = sys.argv[3], sys.argv[4].encode().decode("unicode_escape").encode("latin-1")
+lines = list(wiretrace.read(sys.argv[1]))
+if len(sys.argv) > 5:
+    mark = sys.argv[6].encode()
+    last = max((i for i, (_, t, d) in enumerate(lines) if t == sys.argv[5] and mark in d.upper()),
+               default=len(lines))
+    lines = lines[last + 1:]
+print(b"".join(d for _, t, d in lines if t == tag).count(text))
+PYEOF
+}
+at_least() { (($(count "${@:2}") >= $1)); }
+start_sim() { # start_sim NAME PORT OPTIONS...
+  local name=$1 port=$2
+  shift 2
+  "$sim" --link-beside "$work/ZK4" --port "$port" "$@" >"$work/$name.out" &
+  wait_for 10 grep -q '^ready' "$work/$name.out" || fail "zk4-sim $name did not start"
+}
+start_tool() { # start_tool COMn
+  printf 'COM=%s;\r\n' "${1#COM}" >"$work/ZK4.ini"
+  rm -f "$work/trace.txt"
+  "$work/ZK4" --trace "$work/trace.txt" &
+  tool_pid=$!
+  wait_for 15 main_open || fail "no main window"
+}
+stop_tool() {
+  kill -TERM "$tool_pid"
+  wait "$tool_pid" || true
+}
+cp "$tool" "$work/ZK4"
+mkdir -p "$work/ports"
+
+# 1. An adapter pulled out while linked, its message left open: the device is found and polled
+#    again before OK is pressed.
+start_sim pulled COM1 --hangup-after 2
+start_tool COM1
+wait_for 15 box_open || fail "no message when the adapter went away"
+start_sim back COM1 --serial 77
+wait_for 15 at_least 2 H\>D 'AT RALL\r\n' D\>H 'ACK ID' || fail "not polled again behind the message"
+box_open || fail "the message closed by itself"
+press "$(box)" Return
+wait_for 5 box_closed || fail "OK did not close the message"
+stop_tool
+passed=$((passed + 1))
+
+# 2. "The device has not taken the new settings" left open: still polled once a second.
+#    Proceed to Change (Alt+C) sends 4 and 1.7881; this device keeps its 6.
+start_sim keeps COM2 --keep-settings --cylinders 6
+start_tool COM2
+wait_for 15 at_least 1 D\>H 'ACK ID' || fail "not identified"
+press "$(main)" alt+c
+wait_for 15 box_open || fail "no message for settings not taken"
+polls=$(count H\>D 'AT RALL\r\n')
+wait_for 10 at_least $((polls + 3)) H\>D 'AT RALL\r\n' || fail "polling stopped behind the message"
+box_open || fail "the message closed by itself"
+
+press "$(box)" Return
+wait_for 5 box_closed || fail "OK did not close the message"
+stop_tool
+
+# 3. A refused Exit: "abc" in the Hz box (three Tabs from Exit: Disconnect, the cylinder number,
+#    Hz per MPH) and Enter. OK, and polling goes on.
+start_tool COM2
+wait_for 15 at_least 1 D\>H 'ACK ID' || fail "not identified"
+press "$(main)" Tab Tab Tab ctrl+a a b c Return
+wait_for 10 box_open || fail "no message for the refused entry"
+press "$(box)" Return
+wait_for 5 box_closed || fail "OK did not close the refused entry's message"
+polls=$(count H\>D 'AT RALL\r\n')
+wait_for 10 at_least $((polls + 2)) H\>D 'AT RALL\r\n' || fail "no polls after the refused Exit"
+stop_tool
+passed=$((passed + 2))
+
+# 4. A port that cannot be opened: after OK, Disconnect (Alt+I) stops the search.
+ln -sf "$work/no-such-adapter" "$work/ports/COM7"
+start_tool COM7
+wait_for 15 box_open || fail "no message for a missing port"
+wait_for 10 at_least 2 -- 'not opened' || fail "the missing port is not tried again behind the message"
+press "$(box)" Return
+wait_for 5 box_closed || fail "OK did not close the message"
+press "$(main)" alt+i
+wait_for 5 at_least 1 -- 'not opened' || true
+tries=$(count -- 'not opened')
+# Nothing to wait for but time: a search would try again within a second.
+sleep 2.5
+kill -0 "$tool_pid" || fail "the tool ended"
+stop_tool
+(($(count -- 'not opened') == tries)) || fail "Disconnect did not stop the search"
+passed=$((passed + 1))
+echo "messages open test: $passed passed, 0 failed"
