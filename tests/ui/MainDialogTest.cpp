@@ -64,8 +64,8 @@ TEST(MainDialog, StartsFromTheTemplateInTheDisconnectedLookWithItsTabOrder) {
               "^Firmware Version:|^Hz Vs. MPH (Hz/MPH)|^Product ID:|^SN:|^Vehicle Speed (MPH)");
     EXPECT_EQ(h.dlg->findChildren<QLabel*>().size(), 1);
     EXPECT_TRUE(static_cast<QPushButton*>(h.Item(IDOK_BUTTON))->isDefault());
-    EXPECT_TRUE(h.Item(IDC_PRODUCT_ID)->y() < h.Item(IDC_HZ_PER_MPH)->y() &&
-                h.Item(IDC_HZ_PER_MPH)->y() < h.Item(IDC_VOLTAGE)->y());
+    EXPECT_LT(h.Item(IDC_PRODUCT_ID)->y(), h.Item(IDC_HZ_PER_MPH)->y());
+    EXPECT_LT(h.Item(IDC_HZ_PER_MPH)->y(), h.Item(IDC_VOLTAGE)->y());
     EXPECT_EQ(std::tuple(h.dlg->IsTimerRunning(), h.serial.IsOpen(), h.messages.size()),
               std::tuple(true, false, 0u));
     std::vector<int> order;  // from Exit on, the controls a Tab reaches
@@ -121,8 +121,11 @@ TEST(MainDialog, EnterExitsFromEveryEntryAndEscapeEndsAtOnce) {
         QTest::keyClick(QApplication::focusWidget(), key);
         const bool exits = key == Qt::Key_Return;  // Exit also closes the port
         EXPECT_EQ(h.dlg->result(), exits ? QDialog::Accepted : QDialog::Rejected) << id;
-        EXPECT_FALSE(h.dlg->isVisible() || h.dlg->IsTimerRunning() || (exits && h.serial.IsOpen()));
-        EXPECT_TRUE(h.messages.empty() && static_cast<QComboBox*>(h.Item(IDC_PORT))->count() == 30);
+        EXPECT_EQ(std::tuple(h.dlg->isVisible(), h.dlg->IsTimerRunning(), h.serial.IsOpen()),
+                  std::tuple(false, false, !exits))
+            << id;
+        EXPECT_EQ(h.messages.size(), 0u);
+        EXPECT_EQ(static_cast<QComboBox*>(h.Item(IDC_PORT))->count(), 30);
     }
 }
 
@@ -192,7 +195,7 @@ TEST(MainDialog, ASettingsFileThatCannotBeWrittenIsToldOnce) {
         h.Tick();
         QApplication::processEvents();  // the message is posted
     }
-    EXPECT_TRUE(h.dlg->IsTimerRunning() && h.serial.IsOpen());
+    EXPECT_EQ(std::tuple(h.dlg->IsTimerRunning(), h.serial.IsOpen()), std::tuple(true, true));
     ::close(theirs);
     ASSERT_EQ(h.messages.size(), 1u);
     EXPECT_NE(h.messages[0].text.find("locked"), std::string::npos) << h.messages[0].text;
@@ -218,9 +221,10 @@ TEST(MainDialog, RefusedEntryIsToldOnlyWhenTheUserActsAndSendsNothing) {
         h.serial.ClearWritten();
         h.Click(button);
         ASSERT_EQ(h.messages.size(), 1u);
-        EXPECT_TRUE(h.messages[0].text == message &&
-                    h.messages[0].icon == MessageIcon::Exclamation);
-        EXPECT_TRUE(h.Item(id)->hasFocus() && h.Text(id) == text && h.dlg->isVisible());
+        EXPECT_EQ(std::tuple(h.messages[0].text, h.messages[0].icon),
+                  std::tuple(std::string(message), MessageIcon::Exclamation));
+        EXPECT_EQ(std::tuple(h.Item(id)->hasFocus(), h.Text(id), h.dlg->isVisible()),
+                  std::tuple(true, QString(text), true));
         const auto* edit = qobject_cast<QLineEdit*>(h.Item(id));  // selected in an edit box
         EXPECT_EQ(edit ? edit->selectedText() : text, text);
         EXPECT_EQ(h.serial.WrittenText(), "");
