@@ -339,16 +339,16 @@ bool CToolsetDlg::LoadPortSetting() {
     m_settingsFile.SetPath(QFile::encodeName(SettingsFilePath()).toStdString());
     const PortLoadResult result = m_settingsFile.Load();
     m_strPort = Latin1(result.port);
-    if (!result.writeError.empty()) {
-        ReportSettingsWriteError(result.writeError);
+    if (result.writeError) {
+        ReportSettingsWriteError(result.writeError->English());
     }
     return result.savePending;
 }
 
 void CToolsetDlg::SavePortSetting(const QString& port) {
     const PortSaveResult result = m_settingsFile.Save(Latin1(port));
-    if (!result.ok) {
-        ReportSettingsWriteError(result.error);
+    if (result.error) {
+        ReportSettingsWriteError(result.error->English());
     } else {
         m_bSettingsWriteFailed = false;
     }
@@ -361,10 +361,10 @@ void CToolsetDlg::ReportSettingsWriteError(const std::string& error) {
         return;
     }
     m_bSettingsWriteFailed = true;
-    const QString text = QString::fromLocal8Bit(error.c_str()) +
-                         QStringLiteral(
-                             "\nThe port you choose is used, but it will not be "
-                             "remembered next time.");
+    const QString text =
+        QString::fromUtf8(error) + QStringLiteral(
+                                       "\nThe port you choose is used, but it will not be "
+                                       "remembered next time.");
     QTimer::singleShot(0, this, [this, text] { Tell(text); });
 }
 
