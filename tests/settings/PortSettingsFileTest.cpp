@@ -1,11 +1,12 @@
-// The settings file on the real file system (rows that need POSIX file modes are skipped on
-// Windows), and on a fake one for what a disk rarely does: short writes and reads, failures.
+// The settings file on the real file system (the rows about POSIX file modes are skipped on
+// Windows), and on a fake disk for what a disk rarely does: short writes and reads, failures.
 #include "settings/PortSettingsFile.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,15 +35,14 @@ std::string Outcome(PortSettingsFile& file, const char* save) {
     }
     const PortLoadResult loaded = file.Load();
     outcome += loaded.port + (loaded.savePending ? " save" : "");
-    outcome += loaded.writeError ? ": " + Reason(loaded.writeError, file.Path()) : "";
-    return outcome;
+    return outcome + (loaded.writeError ? ": " + Reason(loaded.writeError, file.Path()) : "");
 }
 
 enum class Given {
     None,
     ReadOnlyFile,    // mode 0444
     NoAccessFile,    // mode 0000
-    ReadOnlyFolder,  // the folder 0555, without a file
+    ReadOnlyFolder,  // the folder 0555
     HeldOpen,        // another exclusive open of the file lasts through the operations
     NullDevice,      // the path is the null device
 };
@@ -53,243 +53,200 @@ struct FileRow {
     const char* save;         // Save(save) before Load(), unless null
     std::string outcome;      // as Outcome() gives it
     std::string after = "=";  // the file's bytes afterwards; "=" for as before
-    Given setup = Given::None;
+    Given given = Given::None;
     const char* file = "ZK4.ini";  // in the test's folder
 };
 
-void PrintTo(const FileRow& row, std::ostream* out) {
-    *out << row.name;
-}
-
-class SettingsFileOnDisk : public testing::TestWithParam<FileRow> {};
-
-// Every byte written is read back as it is on disk: CR LF stays CR LF on every platform.
-TEST_P(SettingsFileOnDisk, LoadsSavesInPlaceAndSaysWhyNot) {
-    const FileRow& row = GetParam();
-    const bool modes = row.setup == Given::ReadOnlyFile || row.setup == Given::NoAccessFile ||
-                       row.setup == Given::ReadOnlyFolder;
-    if (modes && !test::PosixSystem()) {
-        GTEST_SKIP() << "file modes that refuse this process are a POSIX matter";
-    }
-    if (modes && test::RunningAsRoot()) {  // root ignores file modes
-        EXPECT_EQ(test::RerunCurrentTestAsNobody(), "");
-        return;
-    }
+// Every byte written is read back as it is on disk, so CR LF must stay CR LF on every platform.
+void Check(const FileRow& row) {
+    SCOPED_TRACE(row.name);
     test::TempDir dir;
-    PortSettingsFile file(row.setup == Given::NullDevice ? test::NullDevice() : dir / row.file);
+    PortSettingsFile file(row.given == Given::NullDevice ? test::NullDevice() : dir / row.file);
     const fs::path path = file.Path();
     if (row.before != "<none>") {
         test::WriteFile(path, row.before);
     }
-    const fs::path modeOf = row.setup == Given::ReadOnlyFolder ? path.parent_path() : path;
-    if (modes) {
-        fs::permissions(modeOf, row.setup == Given::ReadOnlyFolder ? fs::perms(0555)
-                                : row.setup == Given::ReadOnlyFile ? fs::perms(0444)
-                                                                   : fs::perms::none);
+    const fs::path modeOf = row.given == Given::ReadOnlyFolder ? dir.Path() : path;
+    const std::map<Given, fs::perms> modes = {{Given::ReadOnlyFile, fs::perms(0444)},
+                                              {Given::NoAccessFile, fs::perms::none},
+                                              {Given::ReadOnlyFolder, fs::perms(0555)}};
+    if (modes.contains(row.given)) {
+        fs::permissions(modeOf, modes.at(row.given));
     }
-    Opened held = row.setup == Given::HeldOpen
+    Opened held = row.given == Given::HeldOpen
                       ? NativeFileSystem().Open(path.string(), OpenMode::Read)
                       : Opened{};
-    ASSERT_EQ(held.file != nullptr, row.setup == Given::HeldOpen);
-
     EXPECT_EQ(Outcome(file, row.save), row.outcome);
     held.file.reset();  // on Windows nothing else, this test included, may read it while held
-    if (modes) {
+    if (modes.contains(row.given)) {
         fs::permissions(modeOf, fs::perms::owner_all);
     }
-    if (row.setup != Given::NullDevice) {
+    if (row.given != Given::NullDevice) {
         EXPECT_EQ(fs::exists(path) ? test::ReadFile(path) : "<none>",
                   row.after == "=" ? row.before : row.after);
     }
 }
 
-const std::string kPast64k = ";" + std::string(70000, 'x') + "\r\nCOM=7;\r\n";
-
-INSTANTIATE_TEST_SUITE_P(
-    PortSettingsFile, SettingsFileOnDisk,
-    testing::Values(
-        FileRow{"MissingFileGetsTheDefault", "<none>", nullptr, "COM1", "COM=1;\r\n"},
-        FileRow{"EmptyFileGetsTheDefault", "", nullptr, "COM1", "COM=1;\r\n"},
-        FileRow{"ReadPast64KAcrossBlocks", kPast64k, nullptr, "COM7"},
-        FileRow{"ShorterRecordLeavesTheRest", "COM=12;\r\n", "COM3", "saved | COM3",
-                "COM=3;\r\n\n"},
-        FileRow{"HandWrittenLinesStay", "; my port\r\nCOM=12;\r\n", "COM3", "saved | COM12",
-                "COM=3;\r\nt\r\nCOM=12;\r\n"},
-        FileRow{"NameWithoutNumberSavedAsMalformed", "COM=1;\r\n", "COM", "saved | COM1 save",
-                "COM=;\r\n\n"},
-        FileRow{"SaveNeverCreatesTheFile", "<none>", "COM3", "the file no longer exists | COM1",
-                "COM=1;\r\n"},
-        FileRow{"FolderMissing", "<none>", nullptr, "COM1: the folder does not exist", "<none>",
-                Given::None, "gone/ZK4.ini"},
-        FileRow{"HeldByAnotherOpenIsLeftAlone", "COM=5;\r\n", "COM3",
-                "the file is locked by another program | COM1: the file is locked by another "
-                "program",
-                "=", Given::HeldOpen},
-        FileRow{"DeviceIsNotAFile", "<none>", "COM3",
-                "the path is not a regular file | COM1: the path is not a regular file", "=",
-                Given::NullDevice},
-        FileRow{"ReadOnlyFolder", "<none>", nullptr, "COM1: the folder is read-only", "<none>",
-                Given::ReadOnlyFolder},
-        FileRow{"ReadOnlyFileIsReadNotWritten", "COM=2;\r\n", "COM3", "permission denied | COM2",
-                "=", Given::ReadOnlyFile},
-        FileRow{"UnreadableFileIsNotEmptied", "COM=2;\r\n", nullptr, "COM1: permission denied", "=",
-                Given::NoAccessFile}),
-    [](const auto& row) { return std::string(row.param.name); });
-
-// A portable copy keeps its file beside the executable; the config folder and its missing
-// parent are made only when chosen, private to this user.
-struct ChoiceRow {
-    const char* name;
-    int folder;       // mode of the executable's folder; -1 to leave it (no modes needed)
-    int ini;          // mode of an empty ZK4.ini beside the executable, or -1 for none
-    const char* exe;  // in that folder
-    std::string chosen;
-};
-
-void PrintTo(const ChoiceRow& row, std::ostream* out) {
-    *out << row.name;
+TEST(PortSettingsFile, LoadsSavesInPlaceAndSaysWhyNot) {
+    const FileRow rows[] = {
+        {"MissingFileGetsTheDefault", "<none>", nullptr, "COM1", "COM=1;\r\n"},
+        {"EmptyFileGetsTheDefault", "", nullptr, "COM1", "COM=1;\r\n"},
+        {"ReadPast64KAcrossBlocks", ";" + std::string(70000, 'x') + "\r\nCOM=7;\r\n", nullptr,
+         "COM7"},
+        {"ShorterRecordLeavesTheRest", "COM=12;\r\n", "COM3", "saved | COM3", "COM=3;\r\n\n"},
+        {"HandWrittenLinesStay", "; my port\r\nCOM=12;\r\n", "COM3", "saved | COM12",
+         "COM=3;\r\nt\r\nCOM=12;\r\n"},
+        {"NameWithoutNumberSavedAsMalformed", "COM=1;\r\n", "COM", "saved | COM1 save",
+         "COM=;\r\n\n"},
+        {"SaveNeverCreatesTheFile", "<none>", "COM3", "the file no longer exists | COM1",
+         "COM=1;\r\n"},
+        {"FolderMissing", "<none>", nullptr, "COM1: the folder does not exist", "<none>",
+         Given::None, "gone/ZK4.ini"},
+        {"HeldByAnotherOpenIsLeftAlone", "COM=5;\r\n", "COM3",
+         "the file is locked by another program | COM1: the file is locked by another program", "=",
+         Given::HeldOpen},
+        {"DeviceIsNotAFile", "<none>", "COM3",
+         "the path is not a regular file | COM1: the path is not a regular file", "=",
+         Given::NullDevice},
+    };
+    for (const FileRow& row : rows) {
+        Check(row);
+    }
+    // A portable copy keeps the file beside the executable, and makes no config folder.
+    test::TempDir dir;
+    fs::create_directory(dir / "bin");
+    EXPECT_EQ(ChooseSettingsPath(dir / "bin/ZK4.EXE", dir / "config/ZK4"),
+              dir / "bin/ZK4.EXEZK4.ini");
+    EXPECT_FALSE(fs::exists(dir / "config"));
 }
 
-class SettingsFileChoice : public testing::TestWithParam<ChoiceRow> {};
-
-TEST_P(SettingsFileChoice, BesideTheExecutableWhenItCanBeWrittenThereElseTheConfigFolder) {
-    const ChoiceRow& row = GetParam();
-    if (row.folder >= 0 && !test::PosixSystem()) {
-        GTEST_SKIP() << "folder and file modes that refuse this process are a POSIX matter";
+// Root ignores file modes: as root this runs again as uid 65534.
+TEST(PortSettingsFile, FileModesDecideWhatIsWrittenAndWhere) {
+    if (!test::PosixSystem()) {
+        GTEST_SKIP() << "file modes that refuse this process are a POSIX matter";
     }
-    if (row.folder >= 0 && test::RunningAsRoot()) {  // root ignores file modes
+    if (test::RunningAsRoot()) {
         EXPECT_EQ(test::RerunCurrentTestAsNobody(), "");
         return;
     }
-    test::TempDir dir;
-    fs::create_directory(dir / "bin");
-    if (row.ini >= 0) {
-        test::WriteFile(dir / "bin/ZK4.ini", "");
-        fs::permissions(dir / "bin/ZK4.ini", fs::perms(row.ini));
+    const FileRow rows[] = {
+        {"ReadOnlyFolder", "<none>", nullptr, "COM1: the folder is read-only", "<none>",
+         Given::ReadOnlyFolder},
+        {"ReadOnlyFileIsReadNotWritten", "COM=2;\r\n", "COM3", "permission denied | COM2", "=",
+         Given::ReadOnlyFile},
+        {"UnreadableFileIsNotEmptied", "COM=2;\r\n", nullptr, "COM1: permission denied", "=",
+         Given::NoAccessFile},
+    };
+    for (const FileRow& row : rows) {
+        Check(row);
     }
-    if (row.folder >= 0) {
-        fs::permissions(dir / "bin", fs::perms(row.folder));
-    }
-    const std::string path = ChooseSettingsPath(dir / "bin/" + row.exe, dir / "config/ZK4");
-    EXPECT_EQ(path, dir / row.chosen);
-    if (row.folder >= 0) {
-        EXPECT_EQ(fs::status(dir / "config").permissions(),
-                  row.chosen.starts_with("config") ? fs::perms::owner_all : fs::perms::unknown);
-    }
-    EXPECT_FALSE(PortSettingsFile(path).Load().writeError);
-    fs::permissions(dir / "bin", fs::perms::owner_all);
-}
 
-INSTANTIATE_TEST_SUITE_P(
-    PortSettingsFile, SettingsFileChoice,
-    testing::Values(ChoiceRow{"WritableFolder", -1, -1, "ZK4.EXE", "bin/ZK4.EXEZK4.ini"},
-                    ChoiceRow{"ReadOnlyFolder", 0555, -1, "ZK4", "config/ZK4/ZK4.ini"},
-                    ChoiceRow{"WritableFileInReadOnlyFolder", 0555, 0644, "ZK4", "bin/ZK4.ini"},
-                    ChoiceRow{"ReadOnlyFile", 0555, 0444, "ZK4", "config/ZK4/ZK4.ini"},
-                    ChoiceRow{"WriteOnlyFile", 0555, 0200, "ZK4", "config/ZK4/ZK4.ini"}),
-    [](const auto& row) { return std::string(row.param.name); });
+    // Beside the executable when the folder can be written or the file there can be read and
+    // written; else the config folder, made with its missing parent, private to this user.
+    const struct {
+        int folder;  // mode of the executable's folder
+        int ini;     // mode of an empty ZK4.ini beside the executable, or -1 for none
+        std::string chosen;
+    } choices[] = {{0555, -1, "config/ZK4/ZK4.ini"},
+                   {0555, 0644, "bin/ZK4.ini"},
+                   {0555, 0444, "config/ZK4/ZK4.ini"},
+                   {0555, 0200, "config/ZK4/ZK4.ini"}};
+    for (const auto& c : choices) {
+        SCOPED_TRACE(std::to_string(c.ini) + " -> " + c.chosen);
+        test::TempDir dir;
+        fs::create_directory(dir / "bin");
+        if (c.ini >= 0) {
+            test::WriteFile(dir / "bin/ZK4.ini", "");
+            fs::permissions(dir / "bin/ZK4.ini", fs::perms(c.ini));
+        }
+        fs::permissions(dir / "bin", fs::perms(c.folder));
+        const std::string path = ChooseSettingsPath(dir / "bin/ZK4", dir / "config/ZK4");
+        EXPECT_EQ(path, dir / c.chosen);
+        EXPECT_EQ(fs::status(dir / "config").permissions(),
+                  c.chosen.starts_with("config") ? fs::perms::owner_all : fs::perms::unknown);
+        EXPECT_FALSE(PortSettingsFile(path).Load().writeError);
+        fs::permissions(dir / "bin", fs::perms::owner_all);
+    }
+}
 
 // One file on a fake disk: each read and write moves as many bytes as its script says (then
 // all that is asked), or fails where the script says -1.
-class FakeDisk final : public FileSystem {
-  public:
+struct FakeDisk final : FileSystem {
     std::string content;
     std::vector<int> reads, writes;
     std::optional<FileError> closeError;
 
-    Opened Open(const std::string&, OpenMode mode) override {
-        if (mode == OpenMode::Create) {
-            content.clear();
-        }
-        return {std::make_unique<File>(*this), {}};
-    }
-    bool CanCreateIn(const std::string&) override { return true; }
-    bool CanReadAndWrite(const std::string&) override { return true; }
-    void MakeFolder(const std::string&) override {}
-    std::string_view Separators() const override { return "/"; }
-
-  private:
     static int Next(std::vector<int>& script, std::size_t all) {
-        if (script.empty()) {
-            return static_cast<int>(all);
-        }
-        const int n = script.front();
-        script.erase(script.begin());
+        const int n = script.empty() ? static_cast<int>(all) : script.front();
+        script.erase(script.begin(), script.begin() + (script.empty() ? 0 : 1));
         return std::min(n, static_cast<int>(all));
     }
-
     struct File final : OpenFile {
         explicit File(FakeDisk& disk) : disk(disk), size(disk.content.size()) {}
         std::uint64_t Size() const override { return size; }
         std::optional<std::size_t> Read(std::span<char> buffer) override {
-            const int n = Next(disk.reads, std::min(buffer.size(), disk.content.size() - at));
-            if (n < 0) {
-                return std::nullopt;
+            const int n = Next(disk.reads, std::min(buffer.size(), size - at));
+            if (n >= 0) {
+                std::copy_n(disk.content.begin() + static_cast<std::ptrdiff_t>(at), n,
+                            buffer.begin());
+                at += static_cast<std::size_t>(n);
             }
-            std::copy_n(disk.content.begin() + static_cast<std::ptrdiff_t>(at), n, buffer.begin());
-            at += static_cast<std::size_t>(n);
-            return static_cast<std::size_t>(n);
+            return n < 0 ? std::nullopt : std::optional<std::size_t>(n);
         }
         Written WriteAt(std::uint64_t offset, std::string_view bytes) override {
             const int n = Next(disk.writes, bytes.size());
             if (n < 0) {
                 return {0, FileError{FileFault::DiskFull, {}}};
             }
-            const auto from = static_cast<std::size_t>(offset);
-            disk.content.resize(std::max(disk.content.size(), from + static_cast<std::size_t>(n)));
-            disk.content.replace(from, static_cast<std::size_t>(n), bytes.substr(0, n));
+            disk.content.replace(static_cast<std::size_t>(offset), static_cast<std::size_t>(n),
+                                 bytes.substr(0, static_cast<std::size_t>(n)));
             return {static_cast<std::size_t>(n), std::nullopt};
         }
         std::optional<FileError> Close() override { return std::exchange(disk.closeError, {}); }
-
         FakeDisk& disk;
         std::size_t size, at = 0;
     };
+
+    Opened Open(const std::string&, OpenMode mode) override {
+        content = mode == OpenMode::Create ? "" : content;
+        return {std::make_unique<File>(*this), {}};
+    }
+    bool CanCreateIn(const std::string&) override { return true; }
+    bool CanReadAndWrite(const std::string&) override { return true; }
+    void MakeFolder(const std::string&) override {}
+    std::string_view Separators() const override { return "/"; }
 };
 
-TEST(PortSettingsFile, ShortWritesAndReadsAndFailuresOfTheDisk) {
-    const std::string twoLines = "COM=3;\r\nCOM=7;\r\n";
+TEST(PortSettingsFile, ShortWritesShortReadsAndFailuresOfTheDisk) {
+    const std::string two = "COM=3;\r\nCOM=7;\r\n";
     const struct {
         const char* name;
         std::string before;
-        std::vector<int> reads, writes;
         const char* save;     // Save(save) before Load(), unless null
         std::string outcome;  // as Outcome() gives it
         std::string after;
+        std::vector<int> reads = {}, writes = {};
         bool closeFails = false;
     } rows[] = {
-        {"ShortWritesThatAddUp",
-         "COM=12;\r\n",
-         {},
-         {3, 2, 1},
-         "COM3",
-         "saved | COM3",
-         "COM=3;\r\n\n"},
+        {"WritesThatAddUp", "COM=12;\r\n", "COM3", "saved | COM3", "COM=3;\r\n\n", {}, {3, 2, 1}},
         {"WriteThatStopsShort",
          "COM=12;\r\n",
-         {},
-         {3, 0},
          "COM4",
          "only 3 of 8 bytes could be written | COM12",
-         "COM=12;\r\n"},
-        {"DefaultWriteThatStopsShort",
-         "",
-         {},
-         {5, 0},
-         nullptr,
-         "COM1: only 5 of 8 bytes could be written",
-         "COM=1"},
-        {"DiskFull", "COM=12;\r\n", {}, {-1}, "COM3", "the disk is full | COM12", "COM=12;\r\n"},
-        {"CloseFails",
          "COM=12;\r\n",
          {},
-         {},
+         {3, 0}},
+        {"DiskFull", "COM=12;\r\n", "COM3", "the disk is full | COM12", "COM=12;\r\n", {}, {-1}},
+        {"CloseFails",
+         "COM=1;\r\n",
          "COM3",
          "input/output error | COM3",
-         "COM=3;\r\n\n",
+         "COM=3;\r\n",
+         {},
+         {},
          true},
-        {"ReadOfNothingEndsTheFile", twoLines, {8, 0}, {}, nullptr, "COM3", twoLines},
-        {"ReadErrorDropsTheLineInProgress", twoLines, {13, -1}, {}, nullptr, "COM3", twoLines},
+        {"ReadOfNothingEndsTheFile", two, nullptr, "COM3", two, {8, 0}},
+        {"ReadErrorDropsTheLineInProgress", two, nullptr, "COM3", two, {13, -1}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
