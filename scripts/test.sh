@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the normal build, the Debian package
-# installed and run as an unprivileged user, then the whole suite again built with
-# AddressSanitizer and UndefinedBehaviorSanitizer. Warnings are errors in every build.
+# Installs what is missing, builds, and runs every test: the normal build, the Qt-free core
+# built for Windows and tested under Wine, the Debian package installed and run as an
+# unprivileged user, then the whole suite again built with AddressSanitizer and
+# UndefinedBehaviorSanitizer. Warnings are errors in every build.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -11,6 +12,11 @@ export QT_QPA_PLATFORM=offscreen
 echo "== Build and test"
 BUILD_DIR="$root/build" "$root/scripts/build.sh"
 ctest --test-dir "$root/build" --output-on-failure -j2 --timeout 300
+
+if [ "${ZK4_SKIP_WINDOWS:-0}" != 1 ]; then
+  echo "== The Qt-free core built for Windows (MinGW-w64) and tested under Wine"
+  "$root/scripts/test-windows.sh"
+fi
 
 if [ "${ZK4_SKIP_PACKAGE_TEST:-0}" != 1 ]; then
   echo "== The Debian package, unpacked read-only and run as an unprivileged user"

@@ -4,38 +4,22 @@
 
 #include "serial/PortNames.h"
 
-#if !defined(_WIN32)
-#include <sys/stat.h>
-#endif
-
 namespace zk4 {
-namespace {
-
-constexpr int kPorts = 30;
-
-bool Present(const std::string& device) {
-#if defined(_WIN32)
-    (void)device;
-    return false;
-#else
-    struct stat info {};
-    return ::stat(device.c_str(), &info) == 0 && S_ISCHR(info.st_mode);
-#endif
-}
-
-}  // namespace
 
 std::vector<PortDescription> DescribeComPorts(const std::vector<std::string>& portsDirs) {
     // The system's list comes from what the kernel already knows; no port is opened.
     const QList<QSerialPortInfo> known = QSerialPortInfo::availablePorts();
     std::vector<PortDescription> ports;
-    ports.reserve(kPorts);
-    for (int number = 1; number <= kPorts; ++number) {
+    ports.reserve(kLastPort);
+    for (int number = 1; number <= kLastPort; ++number) {
         PortDescription port;
         port.device = DeviceForPort(number, portsDirs);
-        port.present = Present(port.device);
+        port.present = DevicePresent(port.device);
         for (const QSerialPortInfo& info : known) {
-            if (port.present && info.systemLocation().toStdString() == port.device) {
+            // On Windows the device is the COM name, which the list holding it proves present.
+            const bool named = info.portName().toStdString() == port.device;
+            port.present = port.present || named;
+            if (port.present && (named || info.systemLocation().toStdString() == port.device)) {
                 port.description = info.description().toStdString();
                 port.manufacturer = info.manufacturer().toStdString();
                 port.serialNumber = info.serialNumber().toStdString();

@@ -8,6 +8,9 @@
 
 namespace zk4 {
 
+// The port list: COM1 .. COM30.
+inline constexpr int kLastPort = 30;
+
 // "COM" followed by the number: the name the port list shows and every message uses.
 std::string ComName(int number);
 
@@ -25,5 +28,9 @@ bool StartsAPortName(std::string_view text);
 // COM11-20 -> /dev/ttyACM0-9, COM21-30 -> /dev/ttyS0-9. A dangling link resolves to the path
 // it names, so the open reports that device as missing.
 std::string DeviceForPort(int number, const std::vector<std::string>& portsDirs);
+
+// True when a character device is there. Always false on Windows, where a COM name has no
+// node to look at and the system's list of serial ports tells instead.
+bool DevicePresent(const std::string& device);
 
 }  // namespace zk4

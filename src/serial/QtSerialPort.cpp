@@ -15,9 +15,7 @@
 #include "serial/LineSettings.h"
 #include "serial/PortFailures.h"
 #include "serial/PortNames.h"
-#if !defined(_WIN32)
-#include "serial/PosixTty.h"
-#endif
+#include "serial/PortPlatform.h"
 
 namespace zk4 {
 
@@ -71,19 +69,6 @@ QSerialPort::StopBits ToQt(StopBits stopBits) {
     return QSerialPort::OneStop;
 }
 
-// Counts the calls of ours that are running, so errors QSerialPort raises inside them are
-// reported by the call's exception instead of a notification.
-class CallScope {
-  public:
-    explicit CallScope(int& depth) : m_depth(depth) { ++m_depth; }
-    ~CallScope() { --m_depth; }
-    CallScope(const CallScope&) = delete;
-    CallScope& operator=(const CallScope&) = delete;
-
-  private:
-    int& m_depth;
-};
-
 }  // namespace
 
 struct QtSerialPort::Impl {
@@ -96,7 +81,6 @@ struct QtSerialPort::Impl {
     LineSettings line;
     PortLife life = PortLife::Closed;
     bool receiveQueued = false;
-    int callDepth = 0;
     int spuriousErrors = 0;
     unsigned generation = 0;  // changes at every open and close; stale queued work checks it
     unsigned reads = 0;
@@ -137,7 +121,6 @@ struct QtSerialPort::Impl {
     void QueueReceive();
     void DeliverReceive();
     void OnError(QSerialPort::SerialPortError error);
-    void QueueErrorNotification();
     void QueueRearm();
     void DropDevice();
     void CallHandler(int commEvent);
@@ -204,10 +187,10 @@ void QtSerialPort::Impl::CallHandler(int commEvent) {
 // forever while QSerialPort keeps its read notifier armed: it raises ReadError on every pass
 // of the event loop, hundreds of thousands of times a second. So the first read or resource
 // error makes us look at the line ourselves. A hung-up line means the device is gone: IsOpen()
-// stays true (the dialog's watchdog notices the silence and resets), the handler gets one error
-// notification, and the QSerialPort is closed on the next pass of the event loop (not inside
-// its own notifier), so nothing spins. Later writes say the device was disconnected; Close()
-// works as always.
+// stays true (the dialog's watchdog notices the silence and resets; the handler is told
+// nothing), what was received before is still delivered, and the QSerialPort is closed on the
+// next pass of the event loop (not inside its own notifier), so nothing spins. Later writes
+// say the device was disconnected; Close() works as always.
 //
 // A read error on a healthy line is no error: the first read after an open emptied the driver
 // between the event dispatcher's poll and QSerialPort's read, so that read found nothing (and
@@ -229,11 +212,7 @@ void QtSerialPort::Impl::OnError(QSerialPort::SerialPortError error) {
                            error == QSerialPort::WriteError;
     bool gone = false;
     if (lineError) {
-#if !defined(_WIN32)
-        gone = LineHungUp(port.handle());
-#else
-        gone = error == QSerialPort::ResourceError;
-#endif
+        gone = LineGone(port, error);
         if (!gone && error != QSerialPort::WriteError) {
             if (++spuriousErrors < kSpuriousErrorLimit) {
                 if (error == QSerialPort::ResourceError) {
@@ -256,21 +235,6 @@ void QtSerialPort::Impl::OnError(QSerialPort::SerialPortError error) {
             },
             Qt::QueuedConnection);
     }
-    if (callDepth == 0) {
-        QueueErrorNotification();
-    }
-}
-
-void QtSerialPort::Impl::QueueErrorNotification() {
-    const unsigned current = generation;
-    QMetaObject::invokeMethod(
-        &owner,
-        [this, current] {
-            if (current == generation && life != PortLife::Closed && handler) {
-                CallHandler(kCommEventError);
-            }
-        },
-        Qt::QueuedConnection);
 }
 
 void QtSerialPort::Impl::QueueRearm() {
@@ -292,10 +256,7 @@ void QtSerialPort::Impl::QueueRearm() {
 // Keeps what was received before the line went away, then lets the device go.
 void QtSerialPort::Impl::DropDevice() {
     TakeBuffered();
-#if !defined(_WIN32)
-    DrainKernel(port.handle(), pending);
-#endif
-    CallScope scope(callDepth);
+    DrainDriver(port, pending);
     port.close();  // closing the descriptor also releases our lock
     if (!pending.empty()) {
         QueueReceive();
@@ -330,7 +291,6 @@ void QtSerialPort::Close() {
     ++d.generation;
     d.port.setReadBufferSize(0);
     if (d.port.isOpen()) {
-        CallScope scope(d.callDepth);
         d.port.close();  // closing the descriptor also releases our lock
     }
 }
@@ -345,13 +305,10 @@ void QtSerialPort::Open() {
         Close();
     }
     m_devicePath = DeviceForPort(d.number, m_portsDirs);
-#if !defined(_WIN32)
-    if (const auto refusal = CheckBeforeOpen(m_devicePath)) {
+    if (const auto refusal = RefusalBeforeOpen(m_devicePath)) {
         throw d.Fail(refusal->cause, refusal->detail);
     }
-#endif
 
-    CallScope scope(d.callDepth);
     d.port.setPortName(QString::fromLocal8Bit(m_devicePath.c_str()));
     // Open with a framing every tty takes, then apply the configured one, so a framing the
     // device refuses gets its own message instead of failing the open itself.
@@ -373,12 +330,10 @@ void QtSerialPort::Open() {
         }
         throw d.Fail(PortFailure::OpenFailed, reason.toStdString());
     }
-#if !defined(_WIN32)
-    if (const auto refusal = LockDevice(d.port.handle())) {
+    if (const auto refusal = LockOpenedPort(d.port)) {
         d.port.close();
         throw d.Fail(refusal->cause, refusal->detail);
     }
-#endif
     if (!d.ApplyLine()) {
         const std::string reason = d.port.errorString().toStdString();
         d.port.close();
@@ -400,7 +355,6 @@ void QtSerialPort::Configure(const PortConfig& config) {
     const LineSettings previous = d.line;
     d.line = *line;
     if (d.port.isOpen()) {
-        CallScope scope(d.callDepth);
         if (!d.ApplyLine()) {
             const std::string reason = d.port.errorString().toStdString();
             d.line = previous;  // put back what was in force; the failed change is not kept
@@ -425,7 +379,6 @@ void QtSerialPort::Write(std::span<const std::uint8_t> bytes) {
     if (bytes.empty()) {
         return;
     }
-    CallScope scope(d.callDepth);
     d.port.clearError();
     const auto size = static_cast<qint64>(bytes.size());
     const qint64 queued = d.port.write(reinterpret_cast<const char*>(bytes.data()), size);
@@ -463,14 +416,12 @@ std::vector<std::uint8_t> QtSerialPort::ReadAll() {
             throw d.Fail(PortFailure::NotOpenForRead);
         case PortLife::JustOpened:
             d.TakeBuffered();
-#if !defined(_WIN32)
             // QSerialPort only fetches from the driver when the event loop runs, so right after
             // the open the bytes that arrived before it still wait there; the first read takes
             // them too, or it would not really discard them. Later reads leave the driver to
             // QSerialPort: reading it behind its back while the event loop has already seen the
             // line readable makes QSerialPort's own read find nothing and raise a read error.
-            DrainKernel(d.port.handle(), d.pending);
-#endif
+            DrainDriver(d.port, d.pending);
             d.life = PortLife::Open;
             break;
         case PortLife::Open:

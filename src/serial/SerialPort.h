@@ -27,9 +27,8 @@ class SerialError : public std::runtime_error {
     UserText m_text;
 };
 
-// Receive notification codes.
-inline constexpr int kCommEventReceive = 2;   // bytes are waiting to be read
-inline constexpr int kCommEventError = 1000;  // a line or device error; carries no data
+// The receive notification's code.
+inline constexpr int kCommEventReceive = 2;  // bytes are waiting to be read
 
 struct PortConfig {
     std::string settings = "115200,n,8,1";  // baud,parity,data bits,stop bits

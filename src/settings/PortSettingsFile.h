@@ -1,14 +1,17 @@
 // Port settings file: remembers the chosen COM port in ZK4.ini (grammar in PortSettingsFormat.h).
 //
-// Every open is exclusive: an advisory lock (flock) is taken before anything is read, written or
-// truncated, so two instances of the tool can never write the file at the same time.
+// Every open is exclusive (FileSystem.h): no other program, and no other instance of the tool,
+// can have the file open while it is read, written or cut.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 
+#include "settings/FileSystem.h"
 #include "settings/PortSettingsFormat.h"
+#include "text/UserText.h"
 
 namespace zk4 {
 
@@ -17,30 +20,31 @@ namespace zk4 {
 // /opt/zk4/Setup.exe -> /opt/zk4/SetupZK4.ini, /opt/zk4/ZK4.EXE -> /opt/zk4/ZK4.EXEZK4.ini.
 std::string SettingsFilePath(std::string_view executablePath);
 
-// Where the settings live. SettingsFilePath(executablePath) when the executable's folder can be
-// written by this process (a portable copy), or when the file there already exists and can be
-// read and written; otherwise configDir + "/ZK4.ini" (an installed copy; configDir is the
-// per-user folder, e.g. $XDG_CONFIG_HOME/ZK4), creating configDir and any missing parents with
-// mode 0700. An empty configDir keeps the file beside the executable. A folder that cannot be
-// created is not reported here: the first Load() then fails with a sentence naming the path.
-std::string ChooseSettingsPath(std::string_view executablePath, std::string_view configDir);
+// Where the settings live. SettingsFilePath(executablePath) when this process may create files
+// in the executable's folder (a portable copy), or when the file there already exists and can
+// be read and written; otherwise configDir + "ZK4.ini" (an installed copy; configDir is the
+// per-user folder, e.g. $XDG_CONFIG_HOME/ZK4, or %APPDATA%\ZK4 on Windows), creating configDir
+// and any missing parents (mode 0700 where files have modes). An empty configDir keeps the
+// file beside the executable. A folder that cannot be created is not reported here: the first
+// Load() then fails with a sentence naming the path.
+std::string ChooseSettingsPath(std::string_view executablePath, std::string_view configDir,
+                               FileSystem& files = NativeFileSystem());
 
 struct PortLoadResult {
     std::string port{kDefaultPort};  // the last port line's name, or "COM1"
     bool savePending = false;        // a malformed port line asks for the port to be written back
-    std::string writeError;          // non-empty when the default record could not be written
+    std::optional<UserText> writeError;  // the default record could not be written
 };
 
 struct PortSaveResult {
-    bool ok = true;
-    std::string error;  // what went wrong, in words for the user, when !ok
+    std::optional<UserText> error;  // what went wrong, for the user; none when saved
 };
 
 // The settings file object: no file is held open between operations.
 class PortSettingsFile {
   public:
-    PortSettingsFile() = default;
-    explicit PortSettingsFile(std::string path) : m_path(std::move(path)) {}
+    explicit PortSettingsFile(std::string path = {}, FileSystem& files = NativeFileSystem())
+        : m_path(std::move(path)), m_files(&files) {}
 
     const std::string& Path() const { return m_path; }
     void SetPath(std::string path) { m_path = std::move(path); }
@@ -53,6 +57,7 @@ class PortSettingsFile {
 
   private:
     std::string m_path;
+    FileSystem* m_files;
 };
 
 }  // namespace zk4

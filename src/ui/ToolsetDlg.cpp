@@ -387,29 +387,29 @@ bool CToolsetDlg::LoadPortSetting() {
     m_settingsFile.SetPath(QFile::encodeName(SettingsFilePath()).toStdString());
     const PortLoadResult result = m_settingsFile.Load();
     m_strPort = Latin1(result.port);
-    if (!result.writeError.empty()) {
-        ReportSettingsWriteError(result.writeError);
+    if (result.writeError) {
+        ReportSettingsWriteError(*result.writeError);
     }
     return result.savePending;
 }
 
 void CToolsetDlg::SavePortSetting(const QString& port) {
     const PortSaveResult result = m_settingsFile.Save(Latin1(port));
-    if (!result.ok) {
-        ReportSettingsWriteError(result.error);
+    if (result.error) {
+        ReportSettingsWriteError(*result.error);
     } else {
         m_bSettingsWriteFailed = false;
     }
 }
 
-void CToolsetDlg::ReportSettingsWriteError(const std::string& error) {
+void CToolsetDlg::ReportSettingsWriteError(const UserText& error) {
     // Told once; further failures stay quiet until a write succeeds again.
     if (m_bSettingsWriteFailed) {
         return;
     }
     m_bSettingsWriteFailed = true;
     const QString text =
-        QString::fromLocal8Bit(error.c_str()) + QStringLiteral("\n") +
+        Tr(error) + QStringLiteral("\n") +
         tr("The port you choose is used, but it will not be remembered next time.");
     TellLater(text);
 }

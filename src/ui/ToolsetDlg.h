@@ -118,7 +118,7 @@ class CToolsetDlg : public QDialog, private LinkView {
     // Shows the message now, or after the box that is open.
     void Tell(const QString& text, MessageIcon icon = MessageIcon::Exclamation);
     void ShowWaitingMessage();
-    void ReportSettingsWriteError(const std::string& error);
+    void ReportSettingsWriteError(const UserText& error);
     void EnableDlgItem(int id, bool enable);
     void BuildWindowMenu();
     std::vector<ExchangeRow> ExchangeTable();

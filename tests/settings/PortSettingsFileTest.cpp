@@ -1,13 +1,17 @@
+// The settings file on the real file system (the rows about POSIX file modes are skipped on
+// Windows), and on a fake disk for what a disk rarely does: short writes and reads, failures.
 #include "settings/PortSettingsFile.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "support/TempDir.h"
+#include "support/TestPlatform.h"
 
 namespace zk4 {
 namespace {
@@ -15,89 +19,140 @@ namespace {
 namespace fs = std::filesystem;
 
 // The reason in "Cannot write the port setting to <path>: <reason>.", or all of another text.
-std::string Reason(const std::string& error, const std::string& path) {
+std::string Reason(const std::optional<UserText>& error, const std::string& path) {
+    const std::string text = error ? error->English() : "<none>";
     const std::string head = "Cannot write the port setting to " + path + ": ";
-    const bool ours = error.starts_with(head) && error.ends_with('.');
-    return ours ? error.substr(head.size(), error.size() - head.size() - 1) : error;
+    const bool ours = text.starts_with(head) && text.ends_with('.');
+    return ours ? text.substr(head.size(), text.size() - head.size() - 1) : text;
 }
 
-// Root ignores file modes: as root this runs again as uid 65534, where it must pass (a filter
-// that selects nothing passes too).
-TEST(PortSettingsFile, ReadsTheLastPortLineWritesInPlaceChoosesItsPathAndReportsFailures) {
-    if (::geteuid() == 0) {
-        const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups " +
-                                    fs::read_symlink("/proc/self/exe").string() +
-                                    " --gtest_filter=PortSettingsFile.* 2>&1 | tee /dev/stderr" +
-                                    " | grep -qF '[  PASSED  ] 1 test.'";
-        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+// "[<save's failure> | saved] | <port>[ save][: <load's failure>]"
+std::string Outcome(PortSettingsFile& file, const char* save) {
+    std::string outcome;
+    if (save != nullptr) {
+        const PortSaveResult saved = file.Save(save);
+        outcome = (saved.error ? Reason(saved.error, file.Path()) : "saved") + " | ";
+    }
+    const PortLoadResult loaded = file.Load();
+    outcome += loaded.port + (loaded.savePending ? " save" : "");
+    return outcome + (loaded.writeError ? ": " + Reason(loaded.writeError, file.Path()) : "");
+}
+
+enum class Given {
+    None,
+    ReadOnlyFile,    // mode 0444
+    NoAccessFile,    // mode 0000
+    ReadOnlyFolder,  // the folder 0555
+    HeldOpen,        // another exclusive open of the file lasts through the operations
+    NullDevice,      // the path is the null device
+};
+
+struct FileRow {
+    const char* name;
+    std::string before;       // "<none>" for no file
+    const char* save;         // Save(save) before Load(), unless null
+    std::string outcome;      // as Outcome() gives it
+    std::string after = "=";  // the file's bytes afterwards; "=" for as before
+    Given given = Given::None;
+    const char* file = "ZK4.ini";  // in the test's folder
+};
+
+// Every byte written is read back as it is on disk, so CR LF must stay CR LF on every platform.
+void Check(const FileRow& row) {
+    SCOPED_TRACE(row.name);
+    test::TempDir dir;
+    PortSettingsFile file(row.given == Given::NullDevice ? test::NullDevice() : dir / row.file);
+    const fs::path path = file.Path();
+    if (row.before != "<none>") {
+        test::WriteFile(path, row.before);
+    }
+    const fs::path modeOf = row.given == Given::ReadOnlyFolder ? dir.Path() : path;
+    const std::map<Given, fs::perms> modes = {{Given::ReadOnlyFile, fs::perms(0444)},
+                                              {Given::NoAccessFile, fs::perms::none},
+                                              {Given::ReadOnlyFolder, fs::perms(0555)}};
+    if (modes.contains(row.given)) {
+        fs::permissions(modeOf, modes.at(row.given));
+    }
+    Opened held = row.given == Given::HeldOpen
+                      ? NativeFileSystem().Open(path.string(), OpenMode::Read)
+                      : Opened{};
+    EXPECT_EQ(Outcome(file, row.save), row.outcome);
+    held.file.reset();  // on Windows nothing else, this test included, may read it while held
+    if (modes.contains(row.given)) {
+        fs::permissions(modeOf, fs::perms::owner_all);
+    }
+    if (row.given != Given::NullDevice) {
+        EXPECT_EQ(fs::exists(path) ? test::ReadFile(path) : "<none>",
+                  row.after == "=" ? row.before : row.after);
+    }
+}
+
+TEST(PortSettingsFile, LoadsSavesInPlaceAndSaysWhyNot) {
+    const FileRow rows[] = {
+        {"MissingFileGetsTheDefault", "<none>", nullptr, "COM1", "COM=1;\r\n"},
+        {"EmptyFileGetsTheDefault", "", nullptr, "COM1", "COM=1;\r\n"},
+        {"ReadPast64KAcrossBlocks", ";" + std::string(70000, 'x') + "\r\nCOM=7;\r\n", nullptr,
+         "COM7"},
+        {"ShorterRecordLeavesTheRest", "COM=12;\r\n", "COM3", "saved | COM3", "COM=3;\r\n\n"},
+        {"HandWrittenLinesStay", "; my port\r\nCOM=12;\r\n", "COM3", "saved | COM12",
+         "COM=3;\r\nt\r\nCOM=12;\r\n"},
+        {"NameWithoutNumberSavedAsMalformed", "COM=1;\r\n", "COM", "saved | COM1 save",
+         "COM=;\r\n\n"},
+        {"SaveNeverCreatesTheFile", "<none>", "COM3", "the file no longer exists | COM1",
+         "COM=1;\r\n"},
+        {"FolderMissing", "<none>", nullptr, "COM1: the folder does not exist", "<none>",
+         Given::None, "gone/ZK4.ini"},
+        {"HeldByAnotherOpenIsLeftAlone", "COM=5;\r\n", "COM3",
+         "the file is locked by another program | COM1: the file is locked by another program", "=",
+         Given::HeldOpen},
+        {"DeviceIsNotAFile", "<none>", "COM3",
+         "the path is not a regular file | COM1: the path is not a regular file", "=",
+         Given::NullDevice},
+    };
+    for (const FileRow& row : rows) {
+        Check(row);
+    }
+    // A portable copy keeps the file beside the executable, and makes no config folder.
+    test::TempDir dir;
+    fs::create_directory(dir / "bin");
+    EXPECT_EQ(ChooseSettingsPath(dir / "bin/ZK4.EXE", dir / "config/ZK4"),
+              dir / "bin/ZK4.EXEZK4.ini");
+    EXPECT_FALSE(fs::exists(dir / "config"));
+}
+
+// Root ignores file modes: as root this runs again as uid 65534.
+TEST(PortSettingsFile, FileModesDecideWhatIsWrittenAndWhere) {
+    if (!test::PosixSystem()) {
+        GTEST_SKIP() << "file modes that refuse this process are a POSIX matter";
+    }
+    if (test::RunningAsRoot()) {
+        EXPECT_EQ(test::RerunCurrentTestAsNobody(), "");
         return;
     }
-    // Every line after a good one would change the port if it were taken for a port line.
-    const std::string longest(PortSettingsReader::kMaxPortValue, '7');
-    const std::string past64k = ";" + std::string(70000, 'x') + "\r\nCOM=7;\r\n";
-    const struct {
-        std::string before;   // "<none>" for no file
-        const char* save;     // Save(save) before Load(), unless null
-        std::string outcome;  // [<save's failure, or "saved"> | ] <port>[ save][: <load's failure>]
-        std::string after = "=";       // "=" for as before
-        bool readOnly = false;         // the file, or without one its folder
-        const char* file = "ZK4.ini";  // in the test's folder, or an absolute path
-    } rows[] = {
-        {"", nullptr, "COM1", "COM=1;\r\n"},
-        {"COM=3;\r\nCOM=6; x\r\n;COM=7;\r\n/COM=7;\r\n COM=7;\r\n\r\nx", nullptr, "COM6"},
-        {"COM=9;\r\nCOM=;\r\n", nullptr, "COM1 save"},
-        {"com=ab;", nullptr, "COMAB"},  // upper-cased, not in the port list, no final line feed
-        {"COM=;\r\nCOM=COM=12;\r\n", nullptr, "COM12 save"},  // a good line keeps the request
-        {"COM=" + longest + "7;\r\nCOM=" + longest + ";", nullptr, "COM" + longest + " save"},
-        {past64k, nullptr, "COM7"},  // past 65,535 bytes and across several read blocks
-        {"COM=12;\r\n", "COM3", "saved | COM3", "COM=3;\r\n\n"},
-        {"; my port\r\nCOM=12;\r\n", "COM3", "saved | COM12", "COM=3;\r\nt\r\nCOM=12;\r\n"},
-        {"COM=1;\r\n", "COM", "saved | COM1 save", "COM=;\r\n\n"},
-        {"<none>", nullptr, "COM1: the folder is read-only", "<none>", true},
-        {"COM=2;\r\n", "COM3", "permission denied | COM2", "=", true},
-        {"<none>", nullptr, "COM1: the folder does not exist", "<none>", false, "gone/ZK4.ini"},
-        {"<none>", "COM3", "the file no longer exists | COM1", "COM=1;\r\n"},  // load creates it
-        {"", "COM3", "the path is not a regular file | COM1: the path is not a regular file", "",
-         false, "/dev/null"},
+    const FileRow rows[] = {
+        {"ReadOnlyFolder", "<none>", nullptr, "COM1: the folder is read-only", "<none>",
+         Given::ReadOnlyFolder},
+        {"ReadOnlyFileIsReadNotWritten", "COM=2;\r\n", "COM3", "permission denied | COM2", "=",
+         Given::ReadOnlyFile},
+        {"UnreadableFileIsNotEmptied", "COM=2;\r\n", nullptr, "COM1: permission denied", "=",
+         Given::NoAccessFile},
     };
-    for (const auto& c : rows) {
-        SCOPED_TRACE(c.before.substr(0, 40) + " -> " + c.outcome);
-        test::TempDir dir;
-        PortSettingsFile file(dir / c.file);
-        const fs::path path = file.Path();
-        if (c.before != "<none>") {
-            test::WriteFile(path, c.before);
-        }
-        if (c.readOnly) {
-            fs::permissions(c.before == "<none>" ? path.parent_path() : path, fs::perms(0555));
-        }
-        std::string outcome;
-        if (c.save != nullptr) {
-            const PortSaveResult saved = file.Save(c.save);
-            outcome = (saved.ok ? "saved" : Reason(saved.error, path)) + " | ";
-        }
-        const PortLoadResult loaded = file.Load();
-        outcome += loaded.port + (loaded.savePending ? " save" : "");
-        outcome += loaded.writeError.empty() ? "" : ": " + Reason(loaded.writeError, path);
-        EXPECT_EQ(outcome, c.outcome);
-        EXPECT_EQ(fs::exists(path) ? test::ReadFile(path) : "<none>",
-                  c.after == "=" ? c.before : c.after);
+    for (const FileRow& row : rows) {
+        Check(row);
     }
 
-    // A portable copy keeps its file beside the executable; the config folder and its missing
-    // parent are made only when chosen, private to this user.
+    // Beside the executable when the folder can be written or the file there can be read and
+    // written; else the config folder, made with its missing parent, private to this user.
     const struct {
-        int folder;       // mode of the executable's folder
-        int ini;          // mode of an empty ZK4.ini beside the executable, or -1 for none
-        const char* exe;  // in that folder
+        int folder;  // mode of the executable's folder
+        int ini;     // mode of an empty ZK4.ini beside the executable, or -1 for none
         std::string chosen;
-    } choices[] = {{0755, -1, "ZK4.EXE", "bin/ZK4.EXEZK4.ini"},
-                   {0555, -1, "ZK4", "config/ZK4/ZK4.ini"},
-                   {0555, 0644, "ZK4", "bin/ZK4.ini"},
-                   {0555, 0444, "ZK4", "config/ZK4/ZK4.ini"},
-                   {0555, 0200, "ZK4", "config/ZK4/ZK4.ini"}};
+    } choices[] = {{0555, -1, "config/ZK4/ZK4.ini"},
+                   {0555, 0644, "bin/ZK4.ini"},
+                   {0555, 0444, "config/ZK4/ZK4.ini"},
+                   {0555, 0200, "config/ZK4/ZK4.ini"}};
     for (const auto& c : choices) {
-        SCOPED_TRACE(c.chosen);
+        SCOPED_TRACE(std::to_string(c.ini) + " -> " + c.chosen);
         test::TempDir dir;
         fs::create_directory(dir / "bin");
         if (c.ini >= 0) {
@@ -105,12 +160,106 @@ TEST(PortSettingsFile, ReadsTheLastPortLineWritesInPlaceChoosesItsPathAndReports
             fs::permissions(dir / "bin/ZK4.ini", fs::perms(c.ini));
         }
         fs::permissions(dir / "bin", fs::perms(c.folder));
-        const std::string path = ChooseSettingsPath(dir / "bin/" + c.exe, dir / "config/ZK4");
+        const std::string path = ChooseSettingsPath(dir / "bin/ZK4", dir / "config/ZK4");
         EXPECT_EQ(path, dir / c.chosen);
         EXPECT_EQ(fs::status(dir / "config").permissions(),
                   c.chosen.starts_with("config") ? fs::perms::owner_all : fs::perms::unknown);
-        EXPECT_EQ(PortSettingsFile(path).Load().writeError, "");
+        EXPECT_FALSE(PortSettingsFile(path).Load().writeError);
         fs::permissions(dir / "bin", fs::perms::owner_all);
+    }
+}
+
+// One file on a fake disk: each read and write moves as many bytes as its script says (then
+// all that is asked), or fails where the script says -1.
+struct FakeDisk final : FileSystem {
+    std::string content;
+    std::vector<int> reads, writes;
+    std::optional<FileError> closeError;
+
+    static int Next(std::vector<int>& script, std::size_t all) {
+        const int n = script.empty() ? static_cast<int>(all) : script.front();
+        script.erase(script.begin(), script.begin() + (script.empty() ? 0 : 1));
+        return std::min(n, static_cast<int>(all));
+    }
+    struct File final : OpenFile {
+        explicit File(FakeDisk& disk) : disk(disk), size(disk.content.size()) {}
+        std::uint64_t Size() const override { return size; }
+        std::optional<std::size_t> Read(std::span<char> buffer) override {
+            const int n = Next(disk.reads, std::min(buffer.size(), size - at));
+            if (n >= 0) {
+                std::copy_n(disk.content.begin() + static_cast<std::ptrdiff_t>(at), n,
+                            buffer.begin());
+                at += static_cast<std::size_t>(n);
+            }
+            return n < 0 ? std::nullopt : std::optional<std::size_t>(n);
+        }
+        Written WriteAt(std::uint64_t offset, std::string_view bytes) override {
+            const int n = Next(disk.writes, bytes.size());
+            if (n < 0) {
+                return {0, FileError{FileFault::DiskFull, {}}};
+            }
+            disk.content.replace(static_cast<std::size_t>(offset), static_cast<std::size_t>(n),
+                                 bytes.substr(0, static_cast<std::size_t>(n)));
+            return {static_cast<std::size_t>(n), std::nullopt};
+        }
+        std::optional<FileError> Close() override { return std::exchange(disk.closeError, {}); }
+        FakeDisk& disk;
+        std::size_t size, at = 0;
+    };
+
+    Opened Open(const std::string&, OpenMode mode) override {
+        content = mode == OpenMode::Create ? "" : content;
+        return {std::make_unique<File>(*this), {}};
+    }
+    bool CanCreateIn(const std::string&) override { return true; }
+    bool CanReadAndWrite(const std::string&) override { return true; }
+    void MakeFolder(const std::string&) override {}
+    std::string_view Separators() const override { return "/"; }
+};
+
+TEST(PortSettingsFile, ShortWritesShortReadsAndFailuresOfTheDisk) {
+    const std::string two = "COM=3;\r\nCOM=7;\r\n";
+    const struct {
+        const char* name;
+        std::string before;
+        const char* save;     // Save(save) before Load(), unless null
+        std::string outcome;  // as Outcome() gives it
+        std::string after;
+        std::vector<int> reads = {}, writes = {};
+        bool closeFails = false;
+    } rows[] = {
+        {"WritesThatAddUp", "COM=12;\r\n", "COM3", "saved | COM3", "COM=3;\r\n\n", {}, {3, 2, 1}},
+        {"WriteThatStopsShort",
+         "COM=12;\r\n",
+         "COM4",
+         "only 3 of 8 bytes could be written | COM12",
+         "COM=12;\r\n",
+         {},
+         {3, 0}},
+        {"DiskFull", "COM=12;\r\n", "COM3", "the disk is full | COM12", "COM=12;\r\n", {}, {-1}},
+        {"CloseFails",
+         "COM=1;\r\n",
+         "COM3",
+         "input/output error | COM3",
+         "COM=3;\r\n",
+         {},
+         {},
+         true},
+        {"ReadOfNothingEndsTheFile", two, nullptr, "COM3", two, {8, 0}},
+        {"ReadErrorDropsTheLineInProgress", two, nullptr, "COM3", two, {13, -1}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FakeDisk disk;
+        disk.content = row.before;
+        disk.reads = row.reads;
+        disk.writes = row.writes;
+        if (row.closeFails) {
+            disk.closeError = FileError{FileFault::Other, "input/output error"};
+        }
+        PortSettingsFile file("/fake/ZK4.ini", disk);
+        EXPECT_EQ(Outcome(file, row.save), row.outcome);
+        EXPECT_EQ(disk.content, row.after);
     }
 }
 
