@@ -62,63 +62,31 @@ enum : int {
 inline constexpr const char* kNotFoundYet = QT_TRANSLATE_NOOP("zk4", "Not Found Yet!");
 inline constexpr const char* kNotAvailable = QT_TRANSLATE_NOOP("zk4", "Not available");
 
-// In the order of the dialog's template and of recorded columns.
-inline constexpr std::array<ReportedValue, 6> kReportedValues{{
-    {"AT FW=",
-     &DeviceValues::m_strFirmware,
-     "firmware",
-     false,
-     kNotFoundYet,
-     IDC_FIRMWARE,
-     QT_TRANSLATE_NOOP("zk4", "Firmware Version:"),
-     {90, 32, 201, 27},
-     {92, 43, 197, 14}},
-    {"AT DV=",
-     &DeviceValues::m_strVoltage,
-     "voltage",
-     true,
-     kNotAvailable,
-     IDC_VOLTAGE,
-     QT_TRANSLATE_NOOP("zk4", "Device Voltage (V)"),
-     {16, 120, 93, 27},
-     {18, 130, 87, 14}},
-    {"AT RPM=",
-     &DeviceValues::m_strEngineRpm,
-     "engine_rpm",
-     true,
-     kNotAvailable,
-     IDC_ENGINE_RPM,
-     QT_TRANSLATE_NOOP("zk4", "Engine Speed (RPM)"),
-     {132, 120, 93, 27},
-     {135, 130, 87, 14}},
-    {"AT MPH=",
-     &DeviceValues::m_strVehicleMph,
-     "vehicle_mph",
-     true,
-     kNotAvailable,
-     IDC_VEHICLE_MPH,
-     QT_TRANSLATE_NOOP("zk4", "Vehicle Speed (MPH)"),
-     {247, 120, 93, 27},
-     {250, 130, 87, 14}},
-    {"AT CN=",
-     &DeviceValues::m_strCylindersReported,
-     "cylinders",
-     true,
-     kNotAvailable,
-     IDC_CYLINDERS_REPORTED,
-     QT_TRANSLATE_NOOP("zk4", "Cylinder Number"),
-     {15, 148, 93, 27},
-     {17, 159, 87, 14}},
-    {"AT HZVSMPH=",
-     &DeviceValues::m_strHzPerMphReported,
-     "hz_per_mph",
-     true,
-     kNotAvailable,
-     IDC_HZ_PER_MPH_REPORTED,
-     QT_TRANSLATE_NOOP("zk4", "Hz Vs. MPH (Hz/MPH)"),
-     {247, 148, 93, 27},
-     {250, 159, 87, 14}},
-}};
+// In the order of the dialog's template and of recorded columns. Each row: the prefix, where
+// the value is kept, its key, whether it is a number, its placeholder; its box and the frame's
+// caption; the frame and the box in dialog units.
+// clang-format off
+inline constexpr auto kReportedValues = std::to_array<ReportedValue>({
+    {"AT FW=", &DeviceValues::m_strFirmware, "firmware", false, kNotFoundYet,
+     IDC_FIRMWARE, QT_TRANSLATE_NOOP("zk4", "Firmware Version:"),
+     {90, 32, 201, 27}, {92, 43, 197, 14}},
+    {"AT DV=", &DeviceValues::m_strVoltage, "voltage", true, kNotAvailable,
+     IDC_VOLTAGE, QT_TRANSLATE_NOOP("zk4", "Device Voltage (V)"),
+     {16, 120, 93, 27}, {18, 130, 87, 14}},
+    {"AT RPM=", &DeviceValues::m_strEngineRpm, "engine_rpm", true, kNotAvailable,
+     IDC_ENGINE_RPM, QT_TRANSLATE_NOOP("zk4", "Engine Speed (RPM)"),
+     {132, 120, 93, 27}, {135, 130, 87, 14}},
+    {"AT MPH=", &DeviceValues::m_strVehicleMph, "vehicle_mph", true, kNotAvailable,
+     IDC_VEHICLE_MPH, QT_TRANSLATE_NOOP("zk4", "Vehicle Speed (MPH)"),
+     {247, 120, 93, 27}, {250, 130, 87, 14}},
+    {"AT CN=", &DeviceValues::m_strCylindersReported, "cylinders", true, kNotAvailable,
+     IDC_CYLINDERS_REPORTED, QT_TRANSLATE_NOOP("zk4", "Cylinder Number"),
+     {15, 148, 93, 27}, {17, 159, 87, 14}},
+    {"AT HZVSMPH=", &DeviceValues::m_strHzPerMphReported, "hz_per_mph", true, kNotAvailable,
+     IDC_HZ_PER_MPH_REPORTED, QT_TRANSLATE_NOOP("zk4", "Hz Vs. MPH (Hz/MPH)"),
+     {247, 148, 93, 27}, {250, 159, 87, 14}},
+});
+// clang-format on
 
 // A reported text that is a decimal number: an optional minus, digits with at most one point
 // among them (at least one digit); nothing else, not a blank, an exponent or "INF".
