@@ -50,9 +50,10 @@ std::string CsvField(const std::string& text) {
     }
     std::string out = "\"";
     for (const char c : text) {
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
+        out.append(c == '"' ? 2 : 1, c);
     }
-    return out + "\"";
+    out += '"';
+    return out;
 }
 
 }  // namespace
@@ -74,15 +75,18 @@ std::string CsvHeader() {
     for (const std::string_view key : RecordKeys()) {
         out.append(",").append(key);
     }
-    return out + "\r\n";
+    out += "\r\n";
+    return out;
 }
 
 std::string CsvRow(const ValueRecord& record) {
     std::string out = IsoTime(record.time);
     for (const Field& field : Fields(record)) {
-        out += "," + CsvField(field.text.value_or(""));
+        out += ',';
+        out += CsvField(field.text.value_or(""));
     }
-    return out + "\r\n";
+    out += "\r\n";
+    return out;
 }
 
 std::string JsonString(std::string_view utf8) {
@@ -101,22 +105,27 @@ std::string JsonString(std::string_view utf8) {
             out += c;
         }
     }
-    return out + "\"";
+    out += '"';
+    return out;
 }
 
 std::string JsonObject(const ValueRecord& record, bool withTime) {
     std::string out = "{";
     if (withTime) {
-        out += "\"time\":" + JsonString(IsoTime(record.time)) + ",";
+        out.append("\"time\":").append(JsonString(IsoTime(record.time))).append(",");
     }
     const std::vector<std::string_view> keys = RecordKeys();
     const std::vector<Field> fields = Fields(record);
     for (std::size_t i = 0; i < keys.size(); ++i) {
         const Field& field = fields[i];
-        out += (i ? "," : "") + JsonString(keys[i]) + ":";
-        out += !field.text ? "null" : field.quoted ? JsonString(*field.text) : *field.text;
+        if (i > 0) {
+            out += ',';
+        }
+        out.append(JsonString(keys[i])).append(":");
+        out.append(!field.text ? "null" : field.quoted ? JsonString(*field.text) : *field.text);
     }
-    return out + "}";
+    out += '}';
+    return out;
 }
 
 }  // namespace zk4
