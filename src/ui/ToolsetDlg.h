@@ -40,9 +40,6 @@ struct DialogPlatform {
     RxWindow& rxWindow;  // one per process: it outlives reconnections
 };
 
-// Where COMn links are looked for: beside the executable, then in the configuration folder.
-std::vector<std::string> PortsFolders(const QString& executablePath, const QString& configDir);
-
 inline constexpr int kTimerId = 3;
 inline constexpr int kTimerPeriodMs = 1000;
 inline constexpr unsigned kIdmAboutBox = 16;  // window-menu command that opens the About box
