@@ -151,8 +151,11 @@ holds_files() {
 check "zk4ctl, copyright, changelog, the manual pages and the completions are in the package" \
   holds_files
 hardened() {  # hardened PROGRAM: bound at start, read-only relocations, fortified calls
-  readelf -d "$1" | grep -q 'FLAGS.*BIND_NOW' && readelf -lW "$1" | grep -q GNU_RELRO &&
-    nm -D "$1" | grep -q '__[a-z]*_chk@'
+  # Read whole first: grep -q ending a pipe early would fail it (pipefail) on a long listing.
+  local dynamic segments symbols
+  dynamic=$(readelf -d "$1") && segments=$(readelf -lW "$1") && symbols=$(nm -D "$1") &&
+    grep -q 'FLAGS.*BIND_NOW' <<<"$dynamic" && grep -q GNU_RELRO <<<"$segments" &&
+    grep -q '__[a-z]*_chk@' <<<"$symbols"
 }
 for program in ZK4 zk4-sim zk4ctl; do
   check "$program is hardened: BIND_NOW, RELRO, fortified calls" hardened "$pkgroot/usr/bin/$program"
