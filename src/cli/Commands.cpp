@@ -72,8 +72,8 @@ class LinkCommand {
         m_deadline.setSingleShot(true);
         QObject::connect(&m_deadline, &QTimer::timeout, &m_context, [this] { OnTimeout(); });
         m_deadline.start(static_cast<int>(m_options.timeoutSeconds * 1000));
-        // The loop runs first, so that an ending raised by the start itself is seen.
-        QTimer::singleShot(0, &m_context, [this] { m_session->Start(); });
+        // What the start raises (a refused port, say) reaches the command from the loop.
+        m_session->Start();
         const int status = m_loop.exec();
         m_session.reset();  // the port is closed before the process ends
         return status;
