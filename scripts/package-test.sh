@@ -10,12 +10,15 @@
 #          COM7 is identified and ZK4.ini records it; Exit ends the tool.
 #   run 2  with nothing typed the tool goes to COM7 and identifies the device there, never
 #          addresses COM1, shows no message box; ZK4.ini still holds exactly "COM=7;\r\n".
+#          Then zk4ctl, with no display, reads COM7 from that file and prints the device's
+#          values as JSON, leaving the file as it was.
 #
 # Also checked: the package's dependencies were computed, its desktop entry and metadata pass
 # their validators, the theme icons have their sizes, lintian finds no error and no warning
-# (every tag it reports is printed), the licence, changelog, manual pages and completion are
-# in it, both programs are hardened, the unpacked ZK4 answers --version and --help without a
-# display, and nothing was written into the package's root. Prints one line per check and "N passed, M failed" at the end.
+# (every tag it reports is printed), the licence, changelog, manual pages and completions are
+# in it, the three programs are hardened, the unpacked ZK4 answers --version and --help and
+# zk4ctl --version without a display, and nothing was written into the package's root.
+# Prints one line per check and "N passed, M failed" at the end.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${PACKAGE_BUILD_DIR:-$root/build-package}
@@ -139,17 +142,22 @@ check "lintian: no error, no warning" lintian_clean
 holds_files() {
   local listing path
   listing=$(dpkg-deb -c "$package" | awk '{ print $6 }')
-  for path in doc/zk4-toolset/copyright doc/zk4-toolset/changelog.gz man/man1/ZK4.1.gz \
-    man/man1/zk4-sim.1.gz bash-completion/completions/zk4-sim; do
-    grep -qx "./usr/share/$path" <<<"$listing" || { echo "     missing: /usr/share/$path"; return 1; }
+  for path in bin/zk4ctl share/doc/zk4-toolset/copyright share/doc/zk4-toolset/changelog.gz \
+    share/man/man1/ZK4.1.gz share/man/man1/zk4-sim.1.gz share/man/man1/zk4ctl.1.gz \
+    share/bash-completion/completions/zk4-sim share/bash-completion/completions/zk4ctl; do
+    grep -qx "./usr/$path" <<<"$listing" || { echo "     missing: /usr/$path"; return 1; }
   done
 }
-check "copyright, changelog, both manual pages and the completion are in the package" holds_files
+check "zk4ctl, copyright, changelog, the manual pages and the completions are in the package" \
+  holds_files
 hardened() {  # hardened PROGRAM: bound at start, read-only relocations, fortified calls
-  readelf -d "$1" | grep -q 'FLAGS.*BIND_NOW' && readelf -lW "$1" | grep -q GNU_RELRO &&
-    nm -D "$1" | grep -q '__[a-z]*_chk@'
+  # Read whole first: grep -q ending a pipe early would fail it (pipefail) on a long listing.
+  local dynamic segments symbols
+  dynamic=$(readelf -d "$1") && segments=$(readelf -lW "$1") && symbols=$(nm -D "$1") &&
+    grep -q 'FLAGS.*BIND_NOW' <<<"$dynamic" && grep -q GNU_RELRO <<<"$segments" &&
+    grep -q '__[a-z]*_chk@' <<<"$symbols"
 }
-for program in ZK4 zk4-sim; do
+for program in ZK4 zk4-sim zk4ctl; do
   check "$program is hardened: BIND_NOW, RELRO, fortified calls" hardened "$pkgroot/usr/bin/$program"
 done
 user_env=(HOME="$home" XDG_CONFIG_HOME="$config" XDG_RUNTIME_DIR="$work/runtime"
@@ -162,18 +170,19 @@ fi
 find "$pkgroot" | sort >"$work/root-before"
 
 # --- The command line, with no display at all. ---
-answers() {  # answers STATUS PATTERN ARGUMENT...: the unpacked ZK4's exit status and output
-  local want=$1 pattern=$2 out rc=0
-  shift 2
-  out=$("${as_user[@]}" "$pkgroot/usr/bin/ZK4" "$@" 2>&1) || rc=$?
+answers() {  # answers PROGRAM STATUS PATTERN ARGUMENT...: an unpacked program's status and output
+  local program=$1 want=$2 pattern=$3 out rc=0
+  shift 3
+  out=$("${as_user[@]}" "$pkgroot/usr/bin/$program" "$@" 2>&1) || rc=$?
   if [ "$rc" -ne "$want" ] || ! grep -q -- "$pattern" <<<"$out"; then
     echo "     status $rc: $out"
     return 1
   fi
 }
-check "ZK4 --version without a display" answers 0 '^ZK4 1\.0\.0\.1$' --version
+check "ZK4 --version without a display" answers ZK4 0 '^ZK4 1\.0\.0\.1$' --version
 check "ZK4 --help without a display names \$XDG_CONFIG_HOME/ZK4/ZK4.ini" \
-  answers 0 "$config/ZK4/ZK4.ini" --help
+  answers ZK4 0 "$config/ZK4/ZK4.ini" --help
+check "zk4ctl --version without a display" answers zk4ctl 0 '^zk4ctl 1\.0\.0\.1$' --version
 
 # --- A display of our own: Xvfb picks a free number and writes it when it is ready. ---
 : >"$work/xauth"
@@ -295,6 +304,16 @@ check "run 2: COM1 is never addressed" not_addressed "$logs/run2-com1.log"
 check "run 2: no message box" no_message_box
 check "run 2: ZK4.ini holds exactly \"COM=7;\\r\\n\"" ini_holds 7
 exit_tool 2
+zk4ctl_reads_the_window_port() {  # as the same user, with no display in the environment
+  local out
+  out=$(setpriv --reuid="$test_uid" --regid="$test_uid" --clear-groups -- env -i "${user_env[@]}" \
+    "$pkgroot/usr/bin/zk4ctl" info --json 2>&1) &&
+    grep -q '^{"port":"COM7",.*"product_id":"ZK4-J1939-003",' <<<"$out" ||
+    { echo "     $out"; return 1; }
+}
+check "zk4ctl info --json, no display: COM7 from the window's ZK4.ini, the device's values" \
+  zk4ctl_reads_the_window_port
+check "zk4ctl left ZK4.ini as it was" ini_holds 7
 stop_sims
 
 find "$pkgroot" | sort >"$work/root-after"

@@ -10,8 +10,7 @@
 
 #include "app/Version.h"
 #include "serial/PortNames.h"
-#include "settings/PortSettingsFile.h"
-#include "ui/ToolsetDlg.h"
+#include "settings/ToolPlaces.h"
 
 namespace zk4 {
 namespace {
@@ -124,8 +123,9 @@ QString HelpText(const QString& program, const QString& executablePath, const QS
     const auto native = [](const QString& path) {
         return QStringLiteral("    ") + QDir::toNativeSeparators(path) + QLatin1Char('\n');
     };
-    const QString beside = QFile::decodeName(
-        SettingsFilePath(QFile::encodeName(executablePath).toStdString()).c_str());
+    const ToolPlaces places = FindToolPlaces(QFile::encodeName(executablePath).toStdString(),
+                                             QFile::encodeName(configDir).toStdString());
+    const QString beside = QFile::decodeName(places.settingsBeside.c_str());
 
     QString text = TrMain("Usage: %1 [options]").arg(program) + QLatin1Char('\n');
     text += Wrap(TrMain("Finds a ZK4 vehicle-bus interface on a serial port, identifies it, shows "
@@ -143,13 +143,13 @@ QString HelpText(const QString& program, const QString& executablePath, const QS
                          .arg(QFileInfo(beside).fileName()));
     text += native(beside);
     text += Indented(TrMain("otherwise in the user's configuration folder:"));
-    text += native(configDir + QStringLiteral("/ZK4.ini"));
+    text += native(QFile::decodeName(places.settingsInConfig.c_str()));
 
     text += QLatin1Char('\n') + TrMain("Port links:") + QLatin1Char('\n');
     text +=
         Indented(TrMain("A link ports/COMn names the device of port COMn and wins over the "
                         "table below. The first of these folders that holds the link counts:"));
-    for (const std::string& folder : PortsFolders(executablePath, configDir)) {
+    for (const std::string& folder : places.portsFolders) {
         text += native(QFile::decodeName(folder.c_str()));
     }
 

@@ -12,6 +12,7 @@
 #include "serial/Clock.h"
 #include "serial/QtSerialPort.h"
 #include "serial/TracingSerialPort.h"
+#include "settings/ToolPlaces.h"
 #include "ui/MessageBox.h"
 #include "ui/ToolsetDlg.h"
 
@@ -57,7 +58,9 @@ int main(int argc, char* argv[]) {
     NameApplication();
     const QString executable = QCoreApplication::applicationFilePath();
     const QString configDir = ConfigDir();
-    zk4::QtSerialPort serial(zk4::PortsFolders(executable, configDir));
+    zk4::QtSerialPort serial(zk4::FindToolPlaces(QFile::encodeName(executable).toStdString(),
+                                                 QFile::encodeName(configDir).toStdString())
+                                 .portsFolders);
     zk4::SerialPort* port = &serial;
     std::unique_ptr<zk4::TracingSerialPort> trace;
     QString traceError;

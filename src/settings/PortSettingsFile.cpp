@@ -91,21 +91,6 @@ std::optional<UserText> WriteRecord(FileSystem& files, const std::string& path, 
     return std::nullopt;
 }
 
-// With its trailing separator, so that a file in the root folder gives "/".
-std::string FolderOf(std::string_view path, std::string_view separators) {
-    const std::size_t end = path.find_last_of(separators);
-    return end == std::string_view::npos ? "." : std::string(path.substr(0, end + 1));
-}
-
-// Every folder along the path, from the top; those that exist fail to be made, harmlessly.
-void MakeFolders(FileSystem& files, const std::string& folder) {
-    std::size_t end = 0;
-    do {
-        end = folder.find_first_of(files.Separators(), end + 1);
-        files.MakeFolder(folder.substr(0, end));
-    } while (end != std::string::npos);
-}
-
 }  // namespace
 
 std::string SettingsFilePath(std::string_view executablePath) {
@@ -114,24 +99,6 @@ std::string SettingsFilePath(std::string_view executablePath) {
     const std::size_t keep = executablePath.find_last_not_of("ZK4.ex");
     std::string path{keep == std::string_view::npos ? std::string_view{}
                                                     : executablePath.substr(0, keep + 1)};
-    path += "ZK4.ini";
-    return path;
-}
-
-std::string ChooseSettingsPath(std::string_view executablePath, std::string_view configDir,
-                               FileSystem& files) {
-    std::string beside = SettingsFilePath(executablePath);
-    // An existing file that can be read and written serves as it is: Load() and Save() never
-    // create it then.
-    if (configDir.empty() || files.CanCreateIn(FolderOf(executablePath, files.Separators())) ||
-        files.CanReadAndWrite(beside)) {
-        return beside;
-    }
-    std::string path(configDir);
-    MakeFolders(files, path);
-    if (files.Separators().find(path.back()) == std::string_view::npos) {
-        path += files.Separators().front();
-    }
     path += "ZK4.ini";
     return path;
 }

@@ -20,16 +20,6 @@ namespace zk4 {
 // /opt/zk4/Setup.exe -> /opt/zk4/SetupZK4.ini, /opt/zk4/ZK4.EXE -> /opt/zk4/ZK4.EXEZK4.ini.
 std::string SettingsFilePath(std::string_view executablePath);
 
-// Where the settings live. SettingsFilePath(executablePath) when this process may create files
-// in the executable's folder (a portable copy), or when the file there already exists and can
-// be read and written; otherwise configDir + "ZK4.ini" (an installed copy; configDir is the
-// per-user folder, e.g. $XDG_CONFIG_HOME/ZK4, or %APPDATA%\ZK4 on Windows), creating configDir
-// and any missing parents (mode 0700 where files have modes). An empty configDir keeps the
-// file beside the executable. A folder that cannot be created is not reported here: the first
-// Load() then fails with a sentence naming the path.
-std::string ChooseSettingsPath(std::string_view executablePath, std::string_view configDir,
-                               FileSystem& files = NativeFileSystem());
-
 struct PortLoadResult {
     std::string port{kDefaultPort};  // the last port line's name, or "COM1"
     bool savePending = false;        // a malformed port line asks for the port to be written back

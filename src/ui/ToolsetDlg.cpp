@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QFile>
-#include <QFileInfo>
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QMenu>
@@ -12,6 +11,7 @@
 
 #include "protocol/HostCommands.h"
 #include "serial/PortInfo.h"
+#include "settings/ToolPlaces.h"
 #include "ui/AboutDlg.h"
 #include "ui/AppIcon.h"
 #include "ui/DataExchangeRules.h"
@@ -21,6 +21,11 @@ namespace zk4 {
 namespace {
 
 constexpr qint64 kRunningValuesMs = 200;
+
+ToolPlaces PlacesOf(const DialogPlatform& platform) {
+    return FindToolPlaces(QFile::encodeName(platform.executablePath).toStdString(),
+                          QFile::encodeName(platform.configDir).toStdString());
+}
 
 }  // namespace
 
@@ -54,16 +59,10 @@ CToolsetDlg::CToolsetDlg(DialogPlatform platform, QWidget* parent)
     BuildWindowMenu();
 }
 
-std::vector<std::string> PortsFolders(const QString& executablePath, const QString& configDir) {
-    return {QFile::encodeName(QFileInfo(executablePath).absolutePath() + "/ports").toStdString(),
-            QFile::encodeName(configDir + "/ports").toStdString()};
-}
-
 void CToolsetDlg::DescribePorts() {
     // Refreshed each time the list opens, from what the system already knows: nothing is opened.
     auto* combo = static_cast<QComboBox*>(GetDlgItem(IDC_PORT));
-    const std::vector<PortDescription> ports =
-        DescribeComPorts(PortsFolders(m_platform.executablePath, m_platform.configDir));
+    const std::vector<PortDescription> ports = DescribeComPorts(PlacesOf(m_platform).portsFolders);
     for (int i = 0; i < combo->count() && i < static_cast<int>(ports.size()); ++i) {
         const PortDescription& port = ports[static_cast<std::size_t>(i)];
         combo->setItemData(i, QString::fromStdString(PortToolTip(port)), Qt::ToolTipRole);
@@ -375,16 +374,10 @@ void CToolsetDlg::OnSysCommand(unsigned id) {
 
 // ---- Settings file -----------------------------------------------------------------------
 
-QString CToolsetDlg::SettingsFilePath() const {
-    // Beside the executable for a copy in a folder of the user's own; in the configuration
-    // folder for an installed one.
-    const std::string exe = QFile::encodeName(m_platform.executablePath).toStdString();
-    const std::string config = QFile::encodeName(m_platform.configDir).toStdString();
-    return QFile::decodeName(QByteArray::fromStdString(ChooseSettingsPath(exe, config)));
-}
-
 bool CToolsetDlg::LoadPortSetting() {
-    m_settingsFile.SetPath(QFile::encodeName(SettingsFilePath()).toStdString());
+    const ToolPlaces places = PlacesOf(m_platform);
+    MakeSettingsFolder(places);
+    m_settingsFile.SetPath(places.settingsFile);
     const PortLoadResult result = m_settingsFile.Load();
     m_strPort = Latin1(result.port);
     if (result.writeError) {

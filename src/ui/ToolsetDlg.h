@@ -40,9 +40,6 @@ struct DialogPlatform {
     RxWindow& rxWindow;  // one per process: it outlives reconnections
 };
 
-// Where COMn links are looked for: beside the executable, then in the configuration folder.
-std::vector<std::string> PortsFolders(const QString& executablePath, const QString& configDir);
-
 inline constexpr int kTimerId = 3;
 inline constexpr int kTimerPeriodMs = 1000;
 inline constexpr unsigned kIdmAboutBox = 16;  // window-menu command that opens the About box
@@ -87,7 +84,6 @@ class CToolsetDlg : public QDialog, private LinkView {
     void TellLater(const QString& text, MessageIcon icon = MessageIcon::Exclamation);
 
     // Settings file.
-    QString SettingsFilePath() const;
     bool LoadPortSetting();  // true when the file asks for the port to be written back
     void SavePortSetting(const QString& port);
 

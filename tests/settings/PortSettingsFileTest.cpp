@@ -112,12 +112,6 @@ TEST(PortSettingsFile, LoadsSavesInPlaceAndSaysWhyNot) {
     for (const FileRow& row : rows) {
         Check(row);
     }
-    // A portable copy keeps the file beside the executable, and makes no config folder.
-    test::TempDir dir;
-    fs::create_directory(dir / "bin");
-    EXPECT_EQ(ChooseSettingsPath(dir / "bin/ZK4.EXE", dir / "config/ZK4"),
-              dir / "bin/ZK4.EXEZK4.ini");
-    EXPECT_FALSE(fs::exists(dir / "config"));
 }
 
 // Root ignores file modes: as root this runs again as uid 65534.
@@ -139,33 +133,6 @@ TEST(PortSettingsFile, FileModesDecideWhatIsWrittenAndWhere) {
     };
     for (const FileRow& row : rows) {
         Check(row);
-    }
-
-    // Beside the executable when the folder can be written or the file there can be read and
-    // written; else the config folder, made with its missing parent, private to this user.
-    const struct {
-        int folder;  // mode of the executable's folder
-        int ini;     // mode of an empty ZK4.ini beside the executable, or -1 for none
-        std::string chosen;
-    } choices[] = {{0555, -1, "config/ZK4/ZK4.ini"},
-                   {0555, 0644, "bin/ZK4.ini"},
-                   {0555, 0444, "config/ZK4/ZK4.ini"},
-                   {0555, 0200, "config/ZK4/ZK4.ini"}};
-    for (const auto& c : choices) {
-        SCOPED_TRACE(std::to_string(c.ini) + " -> " + c.chosen);
-        test::TempDir dir;
-        fs::create_directory(dir / "bin");
-        if (c.ini >= 0) {
-            test::WriteFile(dir / "bin/ZK4.ini", "");
-            fs::permissions(dir / "bin/ZK4.ini", fs::perms(c.ini));
-        }
-        fs::permissions(dir / "bin", fs::perms(c.folder));
-        const std::string path = ChooseSettingsPath(dir / "bin/ZK4", dir / "config/ZK4");
-        EXPECT_EQ(path, dir / c.chosen);
-        EXPECT_EQ(fs::status(dir / "config").permissions(),
-                  c.chosen.starts_with("config") ? fs::perms::owner_all : fs::perms::unknown);
-        EXPECT_FALSE(PortSettingsFile(path).Load().writeError);
-        fs::permissions(dir / "bin", fs::perms::owner_all);
     }
 }
 
