@@ -20,7 +20,7 @@ TEST(ToolPlaces, APortableCopyKeepsItsSettingsBesideItself) {
     const ToolPlaces places =
         FindToolPlaces((dir.Path() / "bin/ZK4.EXE").string(), (dir.Path() / "config/ZK4").string());
     EXPECT_EQ(fs::path(places.settingsFile), dir.Path() / "bin/ZK4.EXEZK4.ini");
-    EXPECT_EQ(places.portsFolders.front(), (dir.Path() / "bin/ports").string());
+    EXPECT_EQ(fs::path(places.portsFolders.front()), dir.Path() / "bin" / "ports");
     MakeSettingsFolder(places);
     EXPECT_FALSE(fs::exists(dir.Path() / "config"));
 }
