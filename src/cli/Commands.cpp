@@ -335,66 +335,21 @@ class ChangeCommand final : public LinkCommand {
             Finish(kExitUsage);
             return;
         }
-        // The link sends every setting the variant takes: one not given goes back as the device
-        // reports it, so it needs the values first.
-        m_awaitingValues = (takes.cylinders && !m_cylinders) || (takes.hzPerMph && !m_hz);
-        if (!m_awaitingValues) {
-            SendGiven();
-        }
-    }
-
-    void OnValuesIn() override {
-        if (m_awaitingValues) {
-            m_awaitingValues = false;
-            SendGiven();
-        }
-    }
-
-    void SendGiven() {
-        const SettingControls takes = Session().Settings();
-        const DeviceValues& values = Session().GetLink().Values();
-        std::string cylinders(kFactoryCylinders);
-        double hz = kFactoryHzPerMph;  // neither is sent where the variant has no such setting
-        if (m_cylinders) {
-            cylinders = std::to_string(*Options().cylinders);
-        } else if (takes.cylinders) {
-            cylinders = values.m_strCylindersReported.value_or("");
-            const auto number = ParseDialogUnsigned(cylinders);
-            if (!number || *number < 1 || *number > 12 || std::to_string(*number) != cylinders) {
-                return Unsendable(TrCli("cylinder number"), cylinders, "--cylinders");
-            }
-        }
-        if (m_hz) {
-            hz = *Options().hzPerMph;
-        } else if (takes.hzPerMph) {
-            const std::string reported = values.m_strHzPerMphReported.value_or("");
-            const auto number = ReportedNumber(reported);
-            if (!number || !HzPerMphInRange(*number)) {
-                return Unsendable(TrCli("Hz per MPH"), reported, "--hz-per-mph");
-            }
-            hz = *number;
-        }
-        Send(cylinders, hz);
-    }
-
-    void Unsendable(const QString& what, const std::string& reported, const char* option) {
-        PrintError(TrCli("The device reports %1 \"%2\", which cannot be sent back as it is; give "
-                         "%3 as well.")
-                       .arg(what, Utf8(Latin1ToUtf8(reported)), QLatin1String(option)));
-        Finish(kExitUsage);
+        Send(m_cylinders ? std::optional(std::to_string(*Options().cylinders)) : std::nullopt,
+             m_hz ? Options().hzPerMph : std::nullopt);
     }
 
     // What the device gets is what the link builds from these, for the settings its variant
     // takes; that is what is printed as sent.
-    void Send(const std::string& cylinders, double hz) {
+    void Send(const std::optional<std::string>& cylinders, std::optional<double> hz) {
         const SettingControls takes = Session().Settings();
-        if (takes.cylinders) {
-            const std::string sent = CommandValue(BuildCylinderCommand(cylinders).View());
+        if (cylinders && takes.cylinders) {
+            const std::string sent = CommandValue(BuildCylinderCommand(*cylinders).View());
             m_sentText += "sent cylinders: " + sent + "\n";
             m_sentJson += std::string(m_sentJson.empty() ? "" : ",") + "\"cylinders\":" + sent;
         }
-        if (takes.hzPerMph) {
-            if (const auto command = BuildHzPerMphCommand(hz)) {
+        if (hz && takes.hzPerMph) {
+            if (const auto command = BuildHzPerMphCommand(*hz)) {
                 const std::string sent = JsonNumber(*ReportedNumber(CommandValue(command->View())));
                 m_sentText += "sent hz_per_mph: " + sent + "\n";
                 m_sentJson += std::string(m_sentJson.empty() ? "" : ",") + "\"hz_per_mph\":" + sent;
@@ -404,7 +359,7 @@ class ChangeCommand final : public LinkCommand {
         if (Factory()) {
             Session().GetLink().FactoryDefault();
         } else {
-            Session().GetLink().ProceedToChange(cylinders, hz);
+            Session().GetLink().ProceedToChange(cylinders, hz);  // only what was given
         }
     }
 
@@ -438,7 +393,6 @@ class ChangeCommand final : public LinkCommand {
 
     bool m_cylinders = false;  // given, and taken by the variant
     bool m_hz = false;
-    bool m_awaitingValues = false;
     bool m_sent = false;
     std::string m_sentText;
     std::string m_sentJson;

@@ -188,20 +188,21 @@ void Link::OnCommEvent(int commEvent) {
     });
 }
 
-void Link::ProceedToChange(std::string_view cylinders, double hzPerMph) {
+void Link::ProceedToChange(std::optional<std::string_view> cylinders,
+                           std::optional<double> hzPerMph) {
     Run(Origin::User, [&] {
         SettingsCheck check;
-        if (IsCylinderCapable(m_productCode)) {
-            const HostCommand command = BuildCylinderCommand(cylinders);
+        if (cylinders && IsCylinderCapable(m_productCode)) {
+            const HostCommand command = BuildCylinderCommand(*cylinders);
             SendPaced(command.View());
             check.cylinders = CommandDigits(command.View());
         }
         // The wait runs for every variant, so the Hz command always follows the cylinder
         // command's turn by 15 ms.
         WaitMilliseconds(m_clock, kBetweenSettingCommandsMs);
-        if (IsHzCapable(m_productCode)) {
+        if (hzPerMph && IsHzCapable(m_productCode)) {
             // An out-of-range value is never encoded: its integer part has two digits only.
-            if (const auto command = BuildHzPerMphCommand(hzPerMph)) {
+            if (const auto command = BuildHzPerMphCommand(*hzPerMph)) {
                 SendPaced(command->View());
                 check.hzPerMph = CommandDigits(command->View()) / 10000.0;
             }

@@ -51,8 +51,9 @@ class Link {
     void CloseForExit();
     // The receive notification of the port.
     void OnCommEvent(int commEvent);
-    // Sends what the identified variant accepts: the cylinder command, 15 ms, the Hz command.
-    void ProceedToChange(std::string_view cylinders, double hzPerMph);
+    // Sends what the identified variant accepts of the values given: the cylinder command,
+    // 15 ms, the Hz command. The window always gives both; the command line may give one.
+    void ProceedToChange(std::optional<std::string_view> cylinders, std::optional<double> hzPerMph);
     void FactoryDefault();
 
     LinkState State() const { return m_state; }

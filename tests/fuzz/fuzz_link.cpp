@@ -144,8 +144,15 @@ struct Fuzz {
             case 4:
             case 5:
                 if (view.settings.changeButtons) {
-                    const std::string& cylinders = input.PickValueInArray(kCylinders);
-                    const double hz = input.PickValueInArray(kHz);
+                    // The window gives both values; the command line may give one.
+                    std::optional<std::string> cylinders;
+                    std::optional<double> hz;
+                    if (input.ConsumeIntegralInRange<int>(0, 3) != 0) {
+                        cylinders = input.PickValueInArray(kCylinders);
+                    }
+                    if (input.ConsumeIntegralInRange<int>(0, 3) != 0) {
+                        hz = input.PickValueInArray(kHz);
+                    }
                     expected = Expected(cylinders, hz);
                     link.ProceedToChange(cylinders, hz);
                 }
@@ -186,14 +193,15 @@ struct Fuzz {
     }
 
     // What Proceed to Change may send for the identified variant.
-    std::string Expected(const std::string& cylinders, double hz) const {
+    std::string Expected(const std::optional<std::string>& cylinders,
+                         std::optional<double> hz) const {
         std::string text;
-        if (view.settings.cylinders) {
-            const auto c = zk4::BuildCylinderCommand(cylinders);
+        if (cylinders && view.settings.cylinders) {
+            const auto c = zk4::BuildCylinderCommand(*cylinders);
             text.append(c.bytes.begin(), c.bytes.begin() + c.length);
         }
-        if (view.settings.hzPerMph) {
-            if (const auto h = zk4::BuildHzPerMphCommand(hz)) {
+        if (hz && view.settings.hzPerMph) {
+            if (const auto h = zk4::BuildHzPerMphCommand(*hz)) {
                 text.append(h->bytes.begin(), h->bytes.begin() + h->length);
             }
         }

@@ -248,6 +248,9 @@ const Row kRows[] = {
     {"FactoryDefault", As(0x2C), [](LinkHarness& h) { h.link.FactoryDefault(); },
      "AT CN=4\r\nAT HZ=01.7881\r\n", Linked},
     {"HzOutOfRangeIsNeverEncoded", As(0x5C), Proceed("9", 100.0), "AT CN=9\r\n", Linked},
+    {"OnlyWhatIsGivenIsSent", As(0x2C),
+     [](LinkHarness& h) { h.link.ProceedToChange(std::nullopt, 2.5); }, "AT HZ=02.5000\r\n",
+     Linked},
 
     // Whether the device took them: told at the second poll at the latest, naming only what it
     // did not take.
