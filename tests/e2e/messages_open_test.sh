@@ -3,25 +3,9 @@
 # link goes on behind them. Keys go to the windows as a user's would (xdotool); what the tool
 # sent and received is read from its --trace.
 #   messages_open_test.sh <ZK4> <zk4-sim>
-set -euo pipefail
 tool=$1 sim=$2
-scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
-if [ -z "${ZK4_WINDOW_TEST_IN_XVFB:-}" ]; then
-  export ZK4_WINDOW_TEST_IN_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1024x600x24" "$0" "$@"
-fi
-unset QT_QPA_PLATFORM
-work=$(mktemp -d)
-printf 'leak:libdbus-1.so\n' >"$work/lsan.supp"
-export LSAN_OPTIONS="suppressions=$work/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-trap 'kill -TERM $(jobs -p) 2>/dev/null || true; wait || true; rm -rf "$work"' EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
+. "$(dirname "$0")/window_lib.sh" "$@"
 passed=0
-wait_for() { # wait_for SECONDS COMMAND...: true once COMMAND succeeds, false at the deadline
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do ((SECONDS < deadline)) && sleep 0.1 || return 1; done
-}
 # The message box: a window titled exactly "ZK4" that has a class (Qt's hidden leader window
 # has the title but no class); the main window's title starts "ZK4 (".
 window() { xwininfo -root -tree 2>/dev/null | awk -v t="\"$1" 'index($0, t) && /": \("/ { print $1; exit }'; }

@@ -3,26 +3,8 @@
 # when started through a link named otherwise, the end on SIGTERM while a message is open,
 # and the wire trace of a whole link with zk4-sim.
 #   window_test.sh <ZK4> <zk4-sim>
-set -euo pipefail
 tool=$1 sim=$2
-scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
-if [ -z "${ZK4_WINDOW_TEST_IN_XVFB:-}" ]; then
-  export ZK4_WINDOW_TEST_IN_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1024x600x24" "$0" "$@"
-fi
-unset QT_QPA_PLATFORM
-work=$(mktemp -d)
-# In a sanitizer build: the platform's D-Bus library keeps a buffer until exit (not ours).
-printf 'leak:libdbus-1.so\n' >"$work/lsan.supp"
-export LSAN_OPTIONS="suppressions=$work/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-# Ends this script's own background programs (the tool's copies and zk4-sim).
-trap 'kill -TERM $(jobs -p) 2>/dev/null || true; wait || true; rm -rf "$work"' EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
-wait_for() { # wait_for SECONDS COMMAND...: true once COMMAND succeeds, false at the deadline
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do ((SECONDS < deadline)) && sleep 0.1 || return 1; done
-}
+. "$(dirname "$0")/window_lib.sh" "$@"
 # A window with that title and a class: Qt's hidden 1x1 leader window bears the application's
 # name too, but no class.
 titled() { xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\": (\""; }
