@@ -1,9 +1,9 @@
 #include "ui/ChartWindow.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
-#include <QDateTimeAxis>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineSeries>
@@ -19,6 +19,27 @@ namespace zk4 {
 namespace {
 
 constexpr int kMargin = 4;
+
+struct NiceRange {
+    double low, high;
+    int ticks;
+};
+
+// `low` to `high` widened to whole steps of 1, 2 or 5 times a power of ten, about five of them.
+NiceRange Nice(double low, double high) {
+    const double raw = std::max(high - low, 1e-9) / 5;
+    const double power = std::pow(10, std::floor(std::log10(raw)));
+    double step = 10 * power;
+    for (const double m : {1.0, 2.0, 5.0}) {
+        if (m * power >= raw) {
+            step = m * power;
+            break;
+        }
+    }
+    const double from = std::floor(low / step + 1e-9) * step;
+    const double to = std::ceil(high / step - 1e-9) * step;
+    return {from, to, static_cast<int>(std::lround((to - from) / step)) + 1};
+}
 
 }  // namespace
 
@@ -61,9 +82,16 @@ void ChartWindow::AddPlot(std::optional<std::string> DeviceValues::*member, doub
     chart->setMargins(QMargins(kMargin, 0, kMargin, 0));
     chart->setBackgroundRoundness(0);
 
-    auto* time = new QDateTimeAxis;
-    time->setFormat(QStringLiteral("HH:mm:ss"));
-    time->setTickCount(6);  // a line a minute
+    // Time as minutes before now: the axis never changes, so a poll redraws only the lines
+    // (a clock on the axis would lay out and paint every label of the three plots each second).
+    auto* time = new QCategoryAxis;
+    time->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    time->setStartValue(-kChartSpanS - 0.001);  // a label at the start value too
+    for (int minutes = 5; minutes >= 1; --minutes) {
+        time->append(tr("%1 min").arg(-minutes), -60.0 * minutes);
+    }
+    time->append(tr("now"), 0);
+    time->setRange(-kChartSpanS, 0);
     time->setLabelsVisible(timeLabels);
     chart->addAxis(time, Qt::AlignBottom);
     auto* values = new QValueAxis;
@@ -111,6 +139,9 @@ void ChartWindow::Redraw() {
 
 void ChartWindow::DrawPlot(Plot& plot, std::int64_t nowMs) {
     // One series per run of samples: a new run after a gap, and where the value is missing.
+    // Time in seconds before now (before the newest sample, if the clock went back since).
+    const std::int64_t end =
+        std::max(nowMs, m_history.Samples().empty() ? nowMs : m_history.Samples().back().timeMs);
     std::vector<QList<QPointF>> runs;
     bool open = false;
     double low = INFINITY, high = -INFINITY;
@@ -126,7 +157,7 @@ void ChartWindow::DrawPlot(Plot& plot, std::int64_t nowMs) {
             runs.emplace_back();
             open = true;
         }
-        runs.back().append(QPointF(static_cast<qreal>(sample.timeMs), *value));
+        runs.back().append(QPointF(static_cast<qreal>(sample.timeMs - end) / 1000, *value));
         low = std::min(low, *value);
         high = std::max(high, *value);
     }
@@ -138,10 +169,6 @@ void ChartWindow::DrawPlot(Plot& plot, std::int64_t nowMs) {
         }
     }
 
-    const std::int64_t end =
-        std::max(nowMs, m_history.Samples().empty() ? nowMs : m_history.Samples().back().timeMs);
-    plot.time->setRange(QDateTime::fromMSecsSinceEpoch(end - kChartSpanMs),
-                        QDateTime::fromMSecsSinceEpoch(end));
     if (runs.empty()) {
         low = high = std::isnan(plot.floor) ? 12 : plot.floor;
     }
@@ -151,8 +178,14 @@ void ChartWindow::DrawPlot(Plot& plot, std::int64_t nowMs) {
     const double grow = std::max(0.0, plot.minSpan - (high - low)) / 2;
     low -= std::isnan(plot.floor) ? grow : 0;
     high += std::isnan(plot.floor) ? grow : 2 * grow;
-    plot.values->setRange(low, high);
-    plot.values->applyNiceNumbers();
+    // Set only when it changes: a new range lays out and paints the whole chart again.
+    const NiceRange range = Nice(low, high);
+    if (plot.values->min() != range.low || plot.values->max() != range.high) {
+        plot.values->setRange(range.low, range.high);
+    }
+    if (plot.values->tickCount() != range.ticks) {
+        plot.values->setTickCount(range.ticks);
+    }
 }
 
 // The value labels of each plot take the room their texts need, and only the bottom plot has

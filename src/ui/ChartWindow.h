@@ -15,11 +15,11 @@
 class QChart;
 class QLineSeries;
 class QValueAxis;
-class QDateTimeAxis;
+class QCategoryAxis;
 
 namespace zk4 {
 
-inline constexpr std::int64_t kChartSpanMs = 5 * 60 * 1000;
+inline constexpr double kChartSpanS = 5 * 60;
 
 class ChartWindow : public QWidget {
     Q_OBJECT
@@ -39,7 +39,7 @@ class ChartWindow : public QWidget {
         std::optional<std::string> DeviceValues::*member;
         QChart* chart;
         QValueAxis* values;
-        QDateTimeAxis* time;
+        QCategoryAxis* time;
         std::vector<QLineSeries*> runs;  // one series per run; spare ones are kept empty
         double floor;                    // the value axis starts here, or lower
         double minSpan;                  // and is at least this tall
