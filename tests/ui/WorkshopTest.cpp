@@ -10,7 +10,6 @@
 #include <QChart>
 #include <QChartView>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -21,7 +20,6 @@
 
 #include "support/DialogHarness.h"
 #include "ui/ChartWindow.h"
-#include "ui/SpeedCalibrationDlg.h"
 
 namespace zk4::test {
 namespace {
@@ -29,34 +27,21 @@ namespace {
 struct Shown : DialogHarness {
     Shown() {
         dlg->show();
-        QApplication::setActiveWindow(dlg.get());
         Identify();  // a J1708-003: both settings
     }
-    // The device answers a poll at `mph`.
-    void Poll(int mph = 45) {
-        serial.Receive("AT DV=12.6\r\nAT RPM=800\r\nAT MPH=" + std::to_string(mph) +
-                       "\r\nAT CN=4\r\nAT HZVSMPH=1.7881\r\n");
+    void Poll() {  // the device answers, then the tick
+        serial.Receive("AT DV=12.6\r\nAT RPM=800\r\nAT MPH=45\r\nAT CN=4\r\nAT HZVSMPH=1.7881\r\n");
         Tick();
     }
-    // The dialog active (again, after the chart window was) with the focus in `id`.
-    void Focus(int id) {
+    QString MenuText(int command) const { return dlg->WindowMenu()->actions()[command]->text(); }
+    // Presses `key` in the Hz-per-MPH box (the dialog active again); once a modal window is up,
+    // runs `then` with it, and closes it if it is still open.
+    void Press(QKeyCombination key, const std::function<void(QWidget*)>& then = {}) {
         QApplication::setActiveWindow(dlg.get());
-        Item(id)->setFocus();
-    }
-    QAction* Command(const QString& text) const {
-        for (QAction* action : dlg->WindowMenu()->actions()) {
-            if (action->text() == text) {
-                return action;
-            }
-        }
-        return nullptr;
-    }
-    // Presses `key` in the focused control and, once a modal window is up, runs `then` with it
-    // (and closes it if `then` left it open).
-    void PressThen(QKeyCombination key, const std::function<void(QWidget*)>& then = {}) {
+        Item(IDC_HZ_PER_MPH)->setFocus();
         QTimer::singleShot(0, [then] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (modal && then) {
+            if (QWidget* modal = QApplication::activeModalWidget(); modal && then) {
+                QApplication::setActiveWindow(modal);
                 then(modal);
             }
             if (auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
@@ -64,115 +49,70 @@ struct Shown : DialogHarness {
             }
         });
         QTest::keyClick(QApplication::focusWidget(), key.key(), key.keyboardModifiers());
-        QApplication::processEvents();  // a window that is not modal: the timer has nothing to do
+        QApplication::processEvents();  // no modal window: the timer finds nothing
     }
-    // Records into `path` through the file dialog, offered under `offered`.
-    void StartRecording(const std::string& path, QString* offered = nullptr) {
-        PressThen(Qt::CTRL | Qt::Key_R, [&](QWidget* modal) {
-            auto* files = qobject_cast<QFileDialog*>(modal);
-            ASSERT_NE(files, nullptr);
-            if (offered) {
-                *offered = QFileInfo(files->selectedFiles().value(0)).fileName();
-            }
-            files->selectFile(QString::fromStdString(path));
-            static_cast<QDialog*>(files)->accept();  // as the Record button does
+    void Record(const std::string& path) {  // types the path over the name offered
+        Press(Qt::CTRL | Qt::Key_R, [&](QWidget* modal) {
+            modal->focusWidget()->setProperty("text", QString::fromStdString(path));
+            static_cast<QDialog*>(modal)->accept();  // as the Record button does
         });
     }
     ChartWindow* Chart() const { return dlg->findChild<ChartWindow*>(); }
 };
 
 std::size_t Rows(const std::string& path) {
-    const std::string text = ReadFile(path);
-    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    return static_cast<std::size_t>(std::ranges::count(ReadFile(path), '\n'));
 }
 
-// The menu ends with the About item as always; each command's shortcut works with the focus in
-// any of the dialog's entries (none of them takes the key for itself).
-TEST(Workshop, CommandsSitInTheWindowMenuAndTheirShortcutsWorkFromEveryEntry) {
+// The commands sit in the window menu, before About as always; each test presses their shortcuts
+// in the Hz-per-MPH box, which takes no Ctrl key for itself. A row a poll while linked, in the
+// offered file; Stop recording ends it; a file that stops taking rows (here: the process's file
+// size limit) is told once, and the recording stops.
+TEST(Workshop, RecordingWritesARowAPollUntilStoppedOrTheFileFails) {
     Shown h;
     QStringList menu;
     for (const QAction* action : h.dlg->WindowMenu()->actions()) {
-        menu << (action->isSeparator() ? "-" : action->text()) +
-                    (action->shortcut().isEmpty() ? "" : " " + action->shortcut().toString());
+        menu << action->text() + action->shortcut().toString();
     }
     EXPECT_EQ(menu.join('|').toStdString(),
-              "&Close Alt+F4|-|&Record values... Ctrl+R|C&hart... Ctrl+T|Calibrate &speed... "
-              "Ctrl+L|-|&About ZK4 Toolset...");
-    const std::tuple<QKeyCombination, const char*> commands[] = {
-        {Qt::CTRL | Qt::Key_R, "QFileDialog"},
-        {Qt::CTRL | Qt::Key_L, "zk4::SpeedCalibrationDlg"},
-        {Qt::CTRL | Qt::Key_T, "zk4::ChartWindow"},
-    };
-    for (const int entry : {IDC_HZ_PER_MPH, IDC_CYLINDERS, IDC_PORT}) {
-        for (const auto& [key, opens] : commands) {
-            h.Focus(entry);
-            QString opened = "nothing";
-            h.PressThen(key, [&](QWidget* modal) { opened = modal->metaObject()->className(); });
-            if (h.Chart() && h.Chart()->isVisible()) {
-                opened = h.Chart()->metaObject()->className();
-                h.Chart()->close();
-            }
-            EXPECT_EQ(opened.toStdString(), opens) << entry;
-        }
-    }
-}
-
-// One row a poll, in the command line's format, while linked; nothing while the link is down;
-// Stop recording ends it.
-TEST(Workshop, RecordingWritesARowAPollUntilStopped) {
-    Shown h;
+              "&CloseAlt+F4||&Record values...Ctrl+R|C&hart...Ctrl+T|Calibrate &speed...Ctrl+L||"
+              "&About ZK4 Toolset...");
+    h.Press(Qt::CTRL | Qt::Key_R, [&](QWidget* modal) {
+        EXPECT_EQ(static_cast<QFileDialog*>(modal)->selectedFiles().value(0).section('/', -1),
+                  "ZK4-J1708-003_305419896_" + QDate::currentDate().toString(Qt::ISODate) + ".csv");
+    });
     const std::string path = h.dir / "values.csv";
-    QString offered;
-    h.StartRecording(path, &offered);
-    EXPECT_EQ(
-        offered,
-        QString("ZK4-J1708-003_305419896_%1.csv").arg(QDate::currentDate().toString(Qt::ISODate)));
-    ASSERT_NE(h.Command("Stop &recording"), nullptr);
+    h.Record(path);
+    EXPECT_EQ(h.MenuText(2), "Stop &recording");
     h.Poll();
     h.Poll();
-    h.dlg->OnDisconnect();
-    h.Tick();
-    h.Identify();
-    h.Poll();
-    EXPECT_EQ(Rows(path), 4u);
     EXPECT_NE(ReadFile(path).find(",COM1,/dev/ttyUSB0,ZK4-J1708-003,305419896,0.5N,12.6,800,45,4,"
                                   "1.7881\r\n"),
-              std::string::npos)
-        << ReadFile(path);
-    h.Command("Stop &recording")->trigger();
+              std::string::npos);
+    h.dlg->WindowMenu()->actions()[2]->trigger();
     h.Poll();
-    EXPECT_EQ(std::pair(Rows(path), h.Command("&Record values...") != nullptr),
-              std::pair(std::size_t{4}, true));
-    EXPECT_TRUE(h.messages.empty());
-}
+    EXPECT_EQ(std::pair(Rows(path), h.MenuText(2)),
+              std::pair(std::size_t{3}, QString("&Record values...")));
 
-// A file that stops taking rows (here: it reached the process's file size limit) is told once,
-// and the recording stops.
-TEST(Workshop, AFileThatCannotBeWrittenIsToldOnceAndTheRecordingStops) {
-    Shown h;
-    const std::string path = h.dir / "values.csv";
-    h.StartRecording(path);
-    h.Poll();
+    h.Record(path);
     const auto previous = ::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{};
     ::getrlimit(RLIMIT_FSIZE, &limit);
     const rlimit full{static_cast<rlim_t>(ReadFile(path).size()), limit.rlim_max};
     ::setrlimit(RLIMIT_FSIZE, &full);
     h.Poll();
-    h.Poll();
     ::setrlimit(RLIMIT_FSIZE, &limit);
     ::signal(SIGXFSZ, previous);
     h.Poll();
     QApplication::processEvents();  // the message is posted
     ASSERT_EQ(h.messages.size(), 1u);
-    EXPECT_TRUE(h.messages[0].text.starts_with("Cannot write the values to " + path + ": "))
-        << h.messages[0].text;
-    EXPECT_TRUE(h.messages[0].text.ends_with("\nThe recording has stopped.")) << h.messages[0].text;
-    EXPECT_EQ(std::pair(Rows(path), h.Command("&Record values...") != nullptr),
-              std::pair(std::size_t{2}, true));
+    EXPECT_EQ(h.messages[0].text, "Cannot write the values to " + path +
+                                      ": File too large.\nThe recording has stopped.");
+    EXPECT_EQ(std::pair(Rows(path), h.MenuText(2)),
+              std::pair(std::size_t{3}, QString("&Record values...")));
 }
 
-// Points per run in each plot, " " between runs and "|" between plots.
+// Points per run in each plot, " " after each run and "|" between plots.
 std::string Runs(ChartWindow* chart) {
     std::string runs;
     for (const QChartView* view : chart->findChildren<QChartView*>()) {
@@ -191,10 +131,8 @@ TEST(Workshop, ChartKeepsItsHistoryWhileClosedAndLeavesAGapWhereTheLinkWasDown) 
     Shown h;
     h.Poll();
     h.Poll();
-    h.Focus(IDC_HZ_PER_MPH);
-    h.PressThen(Qt::CTRL | Qt::Key_T);
-    ASSERT_TRUE(h.Chart() && h.Chart()->isVisible());
-    EXPECT_EQ(Runs(h.Chart()), "2 |2 |2 ");
+    h.Press(Qt::CTRL | Qt::Key_T);
+    ASSERT_NE(h.Chart(), nullptr);
     h.Chart()->close();
     h.Poll();
     h.dlg->OnDisconnect();
@@ -203,50 +141,44 @@ TEST(Workshop, ChartKeepsItsHistoryWhileClosedAndLeavesAGapWhereTheLinkWasDown) 
     h.Poll();
     h.Poll();
     EXPECT_EQ(Runs(h.Chart()), "2 |2 |2 ");  // not drawn while closed
-    h.Command("C&hart...")->trigger();
+    h.Press(Qt::CTRL | Qt::Key_T);
     EXPECT_EQ(Runs(h.Chart()), "3 2 |3 2 |3 2 ");
 }
 
-// Opens the assistant after `before` polls at 45 MPH; once it is up, `during` more polls come,
-// the measured mile is chosen (Alt+M) or not, `digits` are typed and Enter pressed. What the
-// assistant said, then the Hz box, and what was sent after the last poll.
-std::tuple<std::string, std::string, std::string> Calibrate(int before, int during, bool mile,
-                                                            const QString& digits) {
-    Shown h;
-    for (int i = 0; i < before; ++i) {
-        h.Poll();
-    }
-    std::string said;
-    h.PressThen(Qt::CTRL | Qt::Key_L, [&](QWidget* modal) {
-        for (int i = 0; i < during; ++i) {
+// After `before` polls at 45 MPH the assistant opens; `during` more polls come, the measured
+// mile is chosen (Alt+M) or not, `digits` typed, Enter. What it said, then the Hz box, and what
+// was sent after the last poll.
+TEST(Workshop, CalibrationPutsTheNewSettingIntoTheHzBoxAndSendsNothing) {
+    const std::tuple<int, int, bool, const char*, std::string, std::string> rows[] = {
+        {10, 0, false, "50", "<b>1.6093</b>", "1.6093"},
+        {9, 1, true, "72", "<b>1.6093</b>", "1.6093"},  // the tenth poll while it is open
+        {9, 0, false, "50", "9 s of values so far: the average needs 10 s at a steady speed.",
+         "1.7881"},
+    };
+    for (const auto& [before, during, mile, digits, said, hzBox] : rows) {
+        Shown h;
+        for (int i = 0; i < before; ++i) {
             h.Poll();
         }
-        QApplication::setActiveWindow(modal);
-        if (mile) {
-            QTest::keyClick(modal->focusWidget(), Qt::Key_M, Qt::AltModifier);
-            // A mnemonic clicks its button a moment later, like a mouse; then on to its box.
-            ASSERT_TRUE(QTest::qWaitFor(
-                [&] { return qobject_cast<QLineEdit*>(modal->focusWidget()) != nullptr; }, 1000));
-        }
-        QTest::keyClicks(modal->focusWidget(), digits);
-        said = modal->findChild<QLabel*>("result")->text().toStdString();
-        h.serial.ClearWritten();
-        QTest::keyClick(modal->focusWidget(), Qt::Key_Return);
-    });
-    return {said, h.Text(IDC_HZ_PER_MPH).toStdString(), h.serial.WrittenText()};
-}
-
-TEST(Workshop, CalibrationPutsTheNewSettingIntoTheHzBoxAndSendsNothing) {
-    const std::tuple<const char*, int, int, bool, const char*, std::string, std::string> rows[] = {
-        {"GpsSpeed", 10, 0, false, "50", "<b>1.6093</b>", "1.6093"},
-        {"MeasuredMile", 10, 0, true, "72", "<b>1.6093</b>", "1.6093"},
-        {"TenthPollWhileOpen", 9, 1, false, "50", "<b>1.6093</b>", "1.6093"},
-        {"NineSeconds", 9, 0, false, "50",
-         "9 s of values so far: the average needs 10 s at a steady speed.", "1.7881"},
-    };
-    for (const auto& [name, before, during, mile, digits, said, hzBox] : rows) {
-        EXPECT_EQ(Calibrate(before, during, mile, digits), std::tuple(said, hzBox, std::string()))
-            << name;
+        std::string seen;
+        h.Press(Qt::CTRL | Qt::Key_L, [&](QWidget* modal) {
+            for (int i = 0; i < during; ++i) {
+                h.Poll();
+            }
+            if (mile) {  // a mnemonic clicks its button a moment later; then on to its box
+                QTest::keyClick(modal->focusWidget(), Qt::Key_M, Qt::AltModifier);
+                ASSERT_TRUE(QTest::qWaitFor(
+                    [&] { return qobject_cast<QLineEdit*>(modal->focusWidget()) != nullptr; },
+                    1000));
+            }
+            QTest::keyClicks(modal->focusWidget(), digits);
+            seen = modal->findChild<QLabel*>("result")->text().toStdString();
+            h.serial.ClearWritten();
+            QTest::keyClick(modal->focusWidget(), Qt::Key_Return);
+        });
+        EXPECT_EQ(std::tuple(seen, h.Text(IDC_HZ_PER_MPH).toStdString(), h.serial.WrittenText()),
+                  std::tuple(said, hzBox, std::string()))
+            << before << digits;
     }
 }
 

@@ -81,18 +81,5 @@ TEST(CsvRecorder, HeaderOnceThenRowsAndAWriteErrorIsReported) {
     EXPECT_TRUE(CsvRecorder().Open(dir / "no-such-folder/values.csv").has_value());
 }
 
-TEST(CsvRecorder, OffersAFileNamedAfterTheDeviceAndTheDay) {
-    DeviceValues wrong;
-    wrong.m_strProductId = "Wrong ID/\\";
-    const std::tuple<DeviceValues, std::string> rows[] = {
-        {Identified().values, "ZK4-J1939-003_305419896_2026-12-07.csv"},
-        {DeviceValues{}, "ZK4_2026-12-07.csv"},  // not identified yet
-        {wrong, "Wrong-ID--_0_2026-12-07.csv"},
-    };
-    for (const auto& [values, name] : rows) {
-        EXPECT_EQ(DefaultRecordName(values, kTime.date()), name);
-    }
-}
-
 }  // namespace
 }  // namespace zk4

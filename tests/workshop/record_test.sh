@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
-# A recording by the built program in a real window (Xvfb), started from the keyboard the way a
-# technician would (Ctrl+R, Enter on the name offered), against zk4-sim --drive: one row a poll,
-# rows stop while the adapter is pulled out and go on once it is back, and every row written
-# before the tool is killed (SIGKILL) is in the file.
+# A recording by the built program in a real window (Xvfb), started the way a technician would
+# (Ctrl+R, Enter on the name offered), against zk4-sim --drive. A row comes every second while
+# the device is linked, so the rows' times show what is missing: they must stop only while the
+# adapter is pulled out and go on once it is back; and the tool killed (SIGKILL) as the device
+# answers a poll must have left that poll's row, written before the poll was sent, in the file.
 #   record_test.sh <ZK4> <zk4-sim>
 set -euo pipefail
 tool=$1 sim=$2
 if [ -z "${ZK4_RECORD_TEST_IN_XVFB:-}" ]; then
-  export ZK4_RECORD_TEST_IN_XVFB=1
-  exec xvfb-run -a -s "-screen 0 1024x600x24" "$0" "$@"
+  ZK4_RECORD_TEST_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x600x24" "$0" "$@"
 fi
 unset QT_QPA_PLATFORM
 work=$(mktemp -d)
@@ -21,107 +21,57 @@ wait_for() { # wait_for SECONDS COMMAND...: true once COMMAND succeeds, false at
   shift
   until "$@"; do ((SECONDS < deadline)) && sleep 0.05 || return 1; done
 }
-window() { xwininfo -root -tree 2>/dev/null | awk -v t="\"$1" 'index($0, t) { print $1; exit }'; }
-shown() { [ -n "$(window "$1")" ]; }
-# A window titled exactly so, with a class: Qt's hidden leader window bears the application's
-# name too, but no class.
-titled() { xwininfo -root -tree 2>/dev/null | grep -qF "\"$1\": (\""; }
-# What the simulator's log (--log) shows of the tool's commands: "identified" once it polls an
-# identified device; "polls" the polls of an identified device, each a second after the one
-# before (connect bursts and the extra poll of a searching tick are not counted).
-sim_log() {
-  python3 - "$1" "$2" <<'EOF'
-import sys
-sent, times = b"", []
-for line in open(sys.argv[1], encoding="latin-1"):
-    stamp, tag, text = (line.rstrip("\n").split(" ", 2) + ["", ""])[:3]
-    if tag == "H>D" and line.endswith("\n"):
-        data = text.encode("latin-1").decode("unicode_escape").encode("latin-1")
-        sent += data
-        times += [float(stamp)] * len(data)
-commands, start = [], 0
-for end in [i for i, b in enumerate(sent) if b == 0x0A]:
-    commands.append((sent[start:end + 1], times[end]))
-    start = end + 1
-polls = sum(1 for (a, ta), (b, tb) in zip(commands, commands[1:])
-            if a == b == b"AT RALL\r\n" and tb - ta > 500)
-print(polls if sys.argv[2] == "polls" else int(polls > 0))
-EOF
-}
-identified() { [ "$(sim_log "$1" identified)" = 1 ]; }
-recording() { compgen -G "$work/home/Documents/ZK4-J1939-003_305419896_????-??-??.csv"; }
-rows() { echo $(($(wc -l <"$csv") - 1)); }
-at_least() { (($("${@:2}") >= $1)); }
-
-mkdir -p "$work/copy" "$work/home/Documents"
-cp "$tool" "$work/copy/ZK4"
-printf 'COM=1;\r\n' >"$work/copy/ZK4.ini"
-start_sim() { # start_sim <log>: the device, linked as COM1 beside the tool; sets sim_pid, pts
-  "$sim" --link-beside "$work/copy/ZK4" --port COM1 --product J1939-003 --serial 305419896 \
-    --drive --log "$1" >"$1.out" &
+window() { xwininfo -root -tree | awk -v t="\"$1" 'index($0, t) { print $1; exit }'; }
+shown() { [ -n "$(window "$1")" ]; }  # 'ZK4": ("': a box titled ZK4, with a class
+press() { xdotool windowfocus --sync "$(window "$1")" && xdotool key "$2"; }
+rows() { (($(wc -l <"$csv") > $1)); }  # more than N rows after the header
+answers() { (($(grep -c 'D>H AT DV=' "$work/second.log") > $1)); }  # more than N polls answered
+start_sim() { # start_sim <name>: a J1939-003 linked as COM1 beside the tool; sets sim_pid, pts
+  "$sim" --link-beside "$work/ZK4" --port COM1 --product J1939-003 --drive --log "$work/$1.log" \
+    >"$work/$1" &
   sim_pid=$!
-  wait_for 10 grep -q '^ready' "$1.out" || fail "zk4-sim did not start"
-  pts=$(sed -n 's/^ready //p' "$1.out")
+  wait_for 10 grep -q '^ready' "$work/$1" || fail "zk4-sim did not start"
+  pts=$(sed -n 's/^ready //p' "$work/$1")
 }
-start_sim "$work/first.log"
+
+cp "$tool" "$work/ZK4"
+printf 'COM=1;\r\n' >"$work/ZK4.ini"
+mkdir -p "$work/home/Documents"
+start_sim first
 first=$pts
-HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" "$work/copy/ZK4" &
+HOME="$work/home" XDG_CONFIG_HOME="$work/home" "$work/ZK4" &
 tool_pid=$!
 wait_for 15 shown "ZK4 (" || fail "no window"
-wait_for 15 identified "$work/first.log" || fail "the device was not identified"
-
-# Ctrl+R, and Enter on the name offered in the documents folder.
-xdotool windowfocus --sync "$(window "ZK4 (")" key ctrl+r
+press "ZK4 (" ctrl+r
 wait_for 10 shown "Record Values" || fail "Ctrl+R opened no file dialog"
-xdotool windowfocus --sync "$(window "Record Values")" key Return
-wait_for 10 recording >/dev/null || fail "no recording under the name offered"
-csv=$(recording)
-wait_for 10 at_least 3 rows || fail "no rows in $csv"
+press "Record Values" Return
+wait_for 10 compgen -G "$work/home/Documents/*.csv" >/dev/null || fail "no recording"
+csv=$(compgen -G "$work/home/Documents/*.csv")
+wait_for 15 rows 3 || fail "no rows"
 
-# The adapter pulled out: the tool says the port has gone (a box, which the polls go on behind
-# once the adapter is back).
-kill -TERM "$sim_pid"
-wait_for 10 titled ZK4 || fail "the port going away was not told"
-before=$(rows)
-start_sim "$work/second.log"
-second=$pts
-wait_for 15 at_least $((before + 3)) rows || fail "no rows after the adapter came back"
-
-# Killed right after a poll: the row of each poll is written before the poll is sent.
-polls=$(sim_log "$work/second.log" polls)
-wait_for 5 at_least $((polls + 1)) sim_log "$work/second.log" polls || fail "no poll"
+kill -TERM "$sim_pid"  # the adapter pulled out: told in a box, behind which the polls go on
+wait_for 10 shown 'ZK4": ("' || fail "the port going away was not told"
+before=$(($(wc -l <"$csv") - 1))
+start_sim second
+wait_for 15 rows $((before + 3)) || fail "no rows after the adapter came back"
+wait_for 5 answers "$(grep -c 'D>H AT DV=' "$work/second.log")" || fail "no poll"
 kill -KILL "$tool_pid"
+killed=$(date +%s.%N)
 wait "$tool_pid" 2>/dev/null || true
-polls=$(sim_log "$work/second.log" polls)
-# The lock file of the port that QSerialPort could not remove.
-for lock in /var/lock/LCK..* /run/lock/LCK..* /tmp/LCK..* /var/tmp/LCK..*; do
-  [ -f "$lock" ] && [ "$(sed -n 1p "$lock" | tr -d ' ')" = "$tool_pid" ] && rm -f "$lock"
+for lock in /var/lock/LCK..* /run/lock/LCK..* /tmp/LCK..*; do  # what QSerialPort left
+  [ "$(sed -n 1p "$lock" 2>/dev/null | tr -d ' ')" = "$tool_pid" ] && rm -f "$lock"
 done
 
-python3 - "$csv" "$before" "$polls" "$first" "$second" <<'EOF' || fail "the recording: see above"
+python3 - "$csv" "$before" "$killed" "$first" "$pts" <<'EOF' || fail "$csv"
 import csv, sys
 from datetime import datetime
-path, before, polls, first, second = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), *sys.argv[4:]
-data = open(path, newline="").read()
-lines = data.split("\r\n")
-rows = list(csv.reader(lines[1:-1]))
-problems = []
-if not data.endswith("\r\n") or lines[0].split(",")[:3] != ["time", "port", "device"]:
-    problems.append("not whole CSV lines with a header")
-times = [datetime.fromisoformat(r[0]) for r in rows]
-gaps = [i for i in range(1, len(rows)) if (times[i] - times[i - 1]).total_seconds() > 1.5]
-if len(gaps) != 1 or gaps[0] != before:
-    problems.append(f"rows stop only at the unplug ({before} rows before it): gaps at {gaps}")
-after = rows[before:]
-if len(after) != polls:
-    problems.append(f"{polls} polls after the adapter came back, {len(after)} rows")
-for part, device in ((rows[:before], first), (after, second)):
-    seen = {(r[1], r[2], r[3], r[4]) for r in part}
-    if seen != {("COM1", device, "ZK4-J1939-003", "305419896")}:
-        problems.append(f"port, device, product, serial: {seen}, expected {device}")
-if {(r[6], r[10]) for r in rows} != {("13.8", "1.7881")}:
-    problems.append("voltage and Hz per MPH: " + str({(r[6], r[10]) for r in rows}))
-print("\n".join(problems))
-sys.exit(1 if problems else 0)
+rows = list(csv.reader(open(sys.argv[1], newline="")))[1:]
+before, killed = int(sys.argv[2]), float(sys.argv[3])
+t = [datetime.fromisoformat(r[0]).timestamp() for r in rows]
+gaps = [i for i in range(1, len(rows)) if t[i] - t[i - 1] > 1.5]
+seen = [{(r[1], r[2], r[3], r[4]) for r in part} for part in (rows[:before], rows[before:])]
+device = [{("COM1", sys.argv[4 + i], "ZK4-J1939-003", "305419896")} for i in (0, 1)]
+print(f"{len(rows)} rows, gaps before rows {gaps}, the last {killed - t[-1]:.2f} s before the kill")
+sys.exit(0 if gaps == [before] and killed - t[-1] < 0.9 and seen == device else 1)
 EOF
-echo "record test: 1 passed, 0 failed ($((before + polls)) rows, $before before the unplug)"
+echo "record test: 1 passed, 0 failed"
