@@ -3,7 +3,8 @@
 memory while linked and polling, while searching a silent device, while a device streams report
 lines at 115200 baud (zk4-sim --stream, with CuteCom following the same stream on a second
 simulator as the peer, measured in the same window) and under a saturated stream of random
-bytes (zk4-sim --flood); and the pacing of every command on the wire. Standard library only;
+bytes (zk4-sim --flood); CPU of the linked tool with its chart window closed, open (Ctrl+T,
+pressed with xdotool) and closed again; and the pacing of every command on the wire. Standard library only;
 Linux /proc; CuteCom is driven with xdotool. Started by bench/measure.sh, which builds, installs
 what is missing, provides a display and cleans up after a crash of this script.
 
@@ -623,6 +624,52 @@ def measure_stream(procs, args, work):
     return result
 
 
+def find_window(name, pid=None):
+    """The id of a visible window whose title contains `name` (of process `pid`), or None."""
+    # --all: both conditions (xdotool takes any one of them by default).
+    argv = ["xdotool", "search", "--all", "--onlyvisible"] + (["--pid", str(pid)] if pid else [])
+    found = subprocess.run(argv + ["--name", name], capture_output=True, text=True, timeout=5)
+    return found.stdout.split()[0] if found.stdout.split() else None
+
+
+def press(pid, window_name, key):
+    """Presses `key` in the tool's window named `window_name`, as a user would."""
+    wid = wait_for(lambda: find_window(window_name, pid), READY_TIMEOUT_S, 0.1)
+    if not wid:
+        raise RuntimeError(f"no window {window_name!r} to press {key} in")
+    subprocess.run(["xdotool", "windowfocus", "--sync", wid], timeout=5, check=False)
+    subprocess.run(["xdotool", "key", key], timeout=5, check=False)
+
+
+def measure_chart(procs, args, work):
+    """The linked tool with a device whose values all move (zk4-sim --drive --crank), measured
+    over the same length of time three times: its chart window closed, open (Ctrl+T in the main
+    window) and closed again (Escape in the chart). The X server's CPU is the drawing the tool
+    asked for."""
+    log = os.path.join(work, "chart.log")
+    device = ["--product", "J1939-003", "--serial", "305419896", "--drive", "--crank"]
+    result = {}
+    with tool_on_sim(procs, args, work, log, device) as (_, tool):
+        if not wait_for(lambda: identified_at(commands(read_log(log))), IDENTIFY_TIMEOUT_S, 0.05):
+            raise RuntimeError("the tool did not identify the simulated device")
+        pids = {"tool": tool.pid, "x_server": x_server_pid()}
+        for phase, key, window, shown in (("closed", None, None, False),
+                                          ("open", "ctrl+t", "Toolset", True),
+                                          ("closed_again", "Escape", "ZK4 Chart", False)):
+            if key:
+                press(tool.pid, window, key)
+                if not wait_for(lambda: bool(find_window("ZK4 Chart", tool.pid)) == shown, 10, 0.1):
+                    raise RuntimeError(f"the chart window did not {'open' if shown else 'close'}")
+            time.sleep(1.0)
+            window_from = read_log(log)[-1][0]
+            result[phase] = Usage(pids).run(args.seconds)
+            cmds = commands_after(log, window_from)
+            result[phase]["polls"] = sum(1 for c in cmds if c[2] == "AT RALL\r\n")
+            result[phase]["reconnects"] = sum(1 for c in cmds if c[2] == "AT FW=?\r\n")
+        result["alive"] = tool.poll() is None
+    return result
+
+
 def run_benchmark(args, work):
     out = os.path.join(work, "identification.json")
     subprocess.run([args.bench, "--benchmark_repetitions=5",
@@ -733,6 +780,16 @@ def summary(r):
             line += f"\n  Xvfb (drawing for both) {st['x_server']['cpu_percent']:.2f} %"
         line += f"; simulator {st['sim']['cpu_percent']:.2f} %"
         lines += [line, wire_line("stream", st["wire"])]
+    ch = r.get("chart")
+    if ch:
+        targets = {"closed": 0.3, "open": 1, "closed_again": 0.3}
+        for phase, target in targets.items():
+            m = ch[phase]
+            lines.append(
+                f"Chart {phase.replace('_', ' ')}, {m['seconds']:.1f} s: "
+                f"{cpu_text(m['tool'], target)}; {m['polls']} polls, {m['reconnects']} "
+                f"reconnects; VmRSS last {mib(m['tool']['rss_last_kb'])}"
+                + (f"; Xvfb {m['x_server']['cpu_percent']:.2f} %" if "x_server" in m else ""))
     fl = r.get("flood")
     if fl:
         lines += [
@@ -781,7 +838,7 @@ def main():
     parser.add_argument("--no-peer", dest="peer", action="store_false",
                         help="leave CuteCom out of the stream measurement")
     parser.add_argument("--peer-preload", help="PtyModemLines.c built, preloaded into CuteCom")
-    parser.add_argument("--phases", default="start,linked,bench,quiet,stream,flood",
+    parser.add_argument("--phases", default="start,linked,bench,quiet,stream,flood,chart",
                         help="which measurements to run, comma-separated")
     args = parser.parse_args()
     for signo in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
@@ -807,6 +864,8 @@ def main():
             result["stream"] = measure_stream(procs, args, args.work)
         if "flood" in phases:
             result["flood"] = measure_searching(procs, args, args.work, "flood", ["--flood"])
+        if "chart" in phases:
+            result["chart"] = measure_chart(procs, args, args.work)
     except Stop as e:
         print(f"measure: stopped by {e}", file=sys.stderr)
         return 1

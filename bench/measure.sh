@@ -2,8 +2,9 @@
 # Measures the built tool against zk4-sim: start-up to the first connect burst, CPU and memory
 # while linked, the identification benchmark, CPU, tick spacing and memory while searching a
 # silent device, while a device streams report lines (with CuteCom on the same stream as the
-# peer, in the same window) and while the simulator floods the port; and the pacing of every
-# command the tool sent, from the simulator's log.
+# peer, in the same window) and while the simulator floods the port; CPU while linked with the
+# chart window closed, open and closed again; and the pacing of every command the tool sent,
+# from the simulator's log.
 # Usage: bench/measure.sh [seconds per long measurement, default 60]
 #
 # Builds ZK4, zk4-sim and zk4-bench-identification into BUILD_DIR (default build-measure),
@@ -11,7 +12,7 @@
 # there is no display, runs the tool from a copy in a fresh folder (own ZK4.ini and ports/) and
 # CuteCom with a private HOME and XDG_CONFIG_HOME in it, and leaves no process, link or folder
 # behind. All figures also go to $ZK4_MEASURE_JSON when that is set; ZK4_MEASURE_PHASES
-# (comma-separated, from start,linked,bench,quiet,stream,flood) runs only some of them;
+# (comma-separated, from start,linked,bench,quiet,stream,flood,chart) runs only some of them;
 # ZK4_MEASURE_TOOL measures another ZK4 executable (an older build) with the same simulator.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,8 +30,11 @@ if [ -z "${ZK4_MEASURE_INSIDE_XVFB:-}" ]; then
   fi
   cmake --build "$build" --target ZK4 zk4-sim zk4-bench-identification -j2 >/dev/null
   missing=()
-  if [[ ,${ZK4_MEASURE_PHASES:-stream}, == *,stream,* ]]; then
+  phases=,${ZK4_MEASURE_PHASES:-stream,chart},
+  if [[ $phases == *,stream,* ]]; then
     command -v cutecom >/dev/null || missing+=(cutecom)
+  fi
+  if [[ $phases == *,stream,* || $phases == *,chart,* ]]; then
     command -v xdotool >/dev/null || missing+=(xdotool)
   fi
   if ((${#missing[@]})); then
@@ -91,7 +95,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM HUP
 
-echo "Measuring with ${seconds} s per long measurement (about $((4 * seconds + 60)) s in all)."
+echo "Measuring with ${seconds} s per long measurement (about $((7 * seconds + 60)) s in all)."
 python3 "$root/bench/measure.py" --tool "${ZK4_MEASURE_TOOL:-$build/ZK4}" --sim "$build/zk4-sim" \
   --bench "$build/zk4-bench-identification" --work "$work" --seconds "$seconds" \
   --peer-preload "$build/pty-modem-lines.so" \

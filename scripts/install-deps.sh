@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
+  # Qt Charts for the chart window; its CMake package needs Qt OpenGL's, which Debian 12's
+  # qt6-charts-dev does not pull in.
+  qt6-charts-dev libqt6opengl6-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   xvfb xauth x11-utils imagemagick fonts-dejavu-core

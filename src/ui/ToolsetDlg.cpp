@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
+#include <algorithm>
 
 #include "protocol/HostCommands.h"
 #include "serial/PortInfo.h"
@@ -16,6 +17,7 @@
 #include "ui/AppIcon.h"
 #include "ui/DataExchangeRules.h"
 #include "ui/Resources.h"
+#include "ui/Workshop.h"
 
 namespace zk4 {
 namespace {
@@ -56,6 +58,9 @@ CToolsetDlg::CToolsetDlg(DialogPlatform platform, QWidget* parent)
     connect(button(IDC_PROCEED), &QPushButton::clicked, this, [this] { OnProceedToChange(); });
 
     static_cast<DropDownComboBox*>(GetDlgItem(IDC_PORT))->onShowList = [this] { DescribePorts(); };
+    m_workshop = std::make_unique<Workshop>(Workshop::Host{
+        this, [this](const QString& text) { TellLater(text); },
+        [this](double hz) { PutHzPerMph(hz); }, PlacesOf(m_platform).portsFolders, &m_values});
     BuildWindowMenu();
 }
 
@@ -249,7 +254,12 @@ void CToolsetDlg::ShowRunningValues(const DeviceValues& values) {
     }
 }
 
+void CToolsetDlg::PollAnswered(const DeviceValues& values) {
+    m_workshop->PollAnswered(values);
+}
+
 void CToolsetDlg::ShowState(LinkState state) {
+    m_workshop->ShowState(state, Latin1(m_strPort));
     const bool identified = state == LinkState::Linked || state == LinkState::Halted;
     EnableDlgItem(IDC_CONNECT, !identified);
     // Also while the tool keeps trying a refused port: Disconnect stops that.
@@ -257,6 +267,7 @@ void CToolsetDlg::ShowState(LinkState state) {
 }
 
 void CToolsetDlg::EnableSettings(SettingControls controls) {
+    m_workshop->EnableSettings(controls);
     EnableDlgItem(IDC_CYLINDER_GROUP, controls.cylinders);
     EnableDlgItem(IDC_CYLINDERS, controls.cylinders);
     EnableDlgItem(IDC_HZ_GROUP, controls.hzPerMph);
@@ -273,14 +284,24 @@ void CToolsetDlg::LoadFactorySettings() {
     // The port entry keeps whatever the user chose; only the two settings go back.
     m_strCylinders = Utf8(kFactoryCylinders);
     m_dHzPerMph = kFactoryHzPerMph;
+    LoadEntries({IDC_CYLINDERS, IDC_HZ_PER_MPH});
+}
+
+void CToolsetDlg::LoadEntries(std::initializer_list<int> ids) {
     const auto control = [this](int id) { return GetDlgItem(id); };
-    std::vector<ExchangeRow> settings;
+    std::vector<ExchangeRow> entries;
     for (const ExchangeRow& row : ExchangeTable()) {
-        if (row.id == IDC_CYLINDERS || row.id == IDC_HZ_PER_MPH) {
-            settings.push_back(row);
+        if (std::find(ids.begin(), ids.end(), row.id) != ids.end()) {
+            entries.push_back(row);
         }
     }
-    LoadRows(settings, control, Boxes::All);
+    LoadRows(entries, control, Boxes::All);
+}
+
+void CToolsetDlg::PutHzPerMph(double hzPerMph) {
+    m_dHzPerMph = hzPerMph;
+    LoadEntries({IDC_HZ_PER_MPH});
+    GetDlgItem(IDC_HZ_PER_MPH)->setFocus(Qt::OtherFocusReason);
 }
 
 void CToolsetDlg::ShowMessage(const LinkMessage& message) {
@@ -345,6 +366,7 @@ void CToolsetDlg::BuildWindowMenu() {
     QAction* close = m_windowMenu->addAction(QStringLiteral("&Close"));
     close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     close->setData(kScClose);
+    m_workshop->AddCommands(*m_windowMenu);
     connect(m_windowMenu, &QMenu::triggered, this,
             [this](QAction* action) { OnSysCommand(action->data().toUInt()); });
     auto* shortcut = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 
 #include "protocol/ReceiveFramer.h"
 #include "serial/Clock.h"
@@ -29,6 +30,8 @@
 class QMenu;
 
 namespace zk4 {
+
+class Workshop;
 
 // What the dialog needs from the platform, handed in by main() or by a test.
 struct DialogPlatform {
@@ -101,6 +104,7 @@ class CToolsetDlg : public QDialog, private LinkView {
     // LinkView
     void ShowDeviceValues(const DeviceValues& values) override;
     void ShowRunningValues(const DeviceValues& values) override;
+    void PollAnswered(const DeviceValues& values) override;
     void ShowState(LinkState state) override;
     void EnableSettings(SettingControls controls) override;
     void ResetEntries() override;
@@ -110,6 +114,9 @@ class CToolsetDlg : public QDialog, private LinkView {
     void SavePort(const std::string& port) override;
 
     void LoadFactorySettings();
+    void LoadEntries(std::initializer_list<int> ids);
+    // A setting worked out for the user (the speed calibration): into the entry, not sent.
+    void PutHzPerMph(double hzPerMph);
     void DescribePorts();
     // Shows the message now, or after the box that is open.
     void Tell(const QString& text, MessageIcon icon = MessageIcon::Exclamation);
@@ -135,6 +142,7 @@ class CToolsetDlg : public QDialog, private LinkView {
     bool m_bMessageOpen = false;
     bool m_bEnded = false;  // the dialog has ended: no further box
     bool m_bSettingsWriteFailed = false;
+    std::unique_ptr<Workshop> m_workshop;  // recording, chart and speed calibration
     Link m_link;
 };
 

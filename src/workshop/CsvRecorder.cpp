@@ -35,4 +35,19 @@ std::optional<UserText> CsvRecorder::Write(const std::string& bytes) {
     return std::nullopt;
 }
 
+std::string DefaultRecordName(const DeviceValues& values, const QDate& date) {
+    std::string name;
+    if (values.m_strProductId) {
+        for (const char c : *values.m_strProductId) {
+            const bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+                               (c >= 'a' && c <= 'z') || c == '-';
+            name += plain ? c : '-';
+        }
+        name += "_" + std::to_string(values.m_dwSerialNo);
+    } else {
+        name = "ZK4";
+    }
+    return name + "_" + date.toString(Qt::ISODate).toStdString() + ".csv";
+}
+
 }  // namespace zk4

@@ -2,6 +2,7 @@
 // written is lost if the tool or the machine stops; an empty or new file gets the header first.
 #pragma once
 
+#include <QDate>
 #include <QFile>
 #include <optional>
 #include <string>
@@ -27,6 +28,11 @@ class CsvRecorder {
     QFile m_file;
     std::string m_path;
 };
+
+// The name a recording is offered under: product ID, serial number and date,
+// "ZK4-J1939-003_305419896_2026-12-07.csv"; "ZK4_2026-12-07.csv" before a device is identified.
+// Characters a file name should not carry become "-".
+std::string DefaultRecordName(const DeviceValues& values, const QDate& date);
 
 // Flushes what the system holds of an open file to the disk (fsync); false when it could not.
 bool SyncToDisk(QFile& file);

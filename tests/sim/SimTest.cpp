@@ -49,6 +49,9 @@ TEST(SimDevice, AnswersAsItsOptionsSay) {
          "ack idc28765432100c0\r\nat fw=0.5n\r\nack idc28765432100b0\r\n"},
         {"--drive", "AT RALL\r\n",
          ReadAll("4", "1.7881", DriveSample(20).rpm, DriveSample(20).mph)},
+        {"--drive --crank", "AT RALL\r\n",  // 16.5 s after the engine started: still charging
+         "AT DV=14.0" +
+             ReadAll("4", "1.7881", DriveSample(20).rpm, DriveSample(20).mph).substr(10)},
         // Out of range, then the limits; malformed and unknown commands: no answer, no change.
         {"",
          "AT CN=0\r\nAT CN=13\r\nAT HZ=00.2499\r\nAT RALL\r\nAT CN=12\r\nAT HZ=00.2500\r\nAT "
@@ -85,8 +88,8 @@ TEST(SimDevice, VariantsAgreeWithTheToolsProductTable) {
 TEST(SimOptions, RefusesEachFaultOnItsOwn) {
     for (const char* args :
          {"--bogus", "--serial", "--serial 4294967296", "--code 0x100", "--product J1939-004",
-          "--cylinders 13", "--hz 1.23456", "--firmware 0.5N\x7F", "--drive=1", "--port COM1",
-          "--link-beside /x/ZK4 --port COM31", "--product J1939-001 --code 0x2A",
+          "--cylinders 13", "--hz 1.23456", "--firmware 0.5N\x7F", "--drive=1", "--crank=1",
+          "--port COM1", "--link-beside /x/ZK4 --port COM31", "--product J1939-001 --code 0x2A",
           "--hangup-after soon", "--silent-after 86400.001", "--flood --stream"}) {
         EXPECT_NE(Parse(args).error, "") << args;
     }

@@ -250,6 +250,21 @@ EngineSample DriveSample(double seconds) {
     return {static_cast<std::uint32_t>(rpm + 0.5), static_cast<std::uint32_t>(mph + 0.5)};
 }
 
+CrankSample CrankSampleAt(double seconds) {
+    constexpr long long kCycleMs = 60000;
+    const long long ms = ((std::llround(seconds * 1000.0) % kCycleMs) + kCycleMs) % kCycleMs;
+    const double t = static_cast<double>(ms) / 1000.0;
+    constexpr double kOff = 2.0, kCranked = 3.5;
+    if (t < kOff) {
+        return {126, 0};  // a charged battery at rest
+    }
+    if (t < kCranked) {
+        return {96, 220};  // the starter's draw
+    }
+    const double volts = 13.8 + 0.6 * std::exp(-(t - kCranked) / 12.0);
+    return {static_cast<std::uint32_t>(volts * 10 + 0.5), std::nullopt};
+}
+
 SimDevice::SimDevice(DeviceConfig config)
     : m_config(std::move(config)), m_variant(FindVariant(m_config.productCode)) {}
 
@@ -278,9 +293,15 @@ std::string SimDevice::Answer(const Command& command, double seconds) {
             break;
         }
         case CommandKind::ReadAll: {
-            const EngineSample engine =
+            EngineSample engine =
                 m_config.drive ? DriveSample(seconds) : EngineSample{m_config.rpm, m_config.mph};
-            Emit(out, BuildReportLine("DV", FormatFixed(m_config.voltageTenths, 1)));
+            std::uint32_t voltage = m_config.voltageTenths;
+            if (m_config.crank) {
+                const CrankSample crank = CrankSampleAt(seconds);
+                voltage = crank.voltageTenths;
+                engine.rpm = crank.rpm.value_or(engine.rpm);
+            }
+            Emit(out, BuildReportLine("DV", FormatFixed(voltage, 1)));
             Emit(out, BuildReportLine("RPM", std::to_string(engine.rpm)));
             Emit(out, BuildReportLine("MPH", std::to_string(engine.mph)));
             Emit(out, BuildReportLine("CN", std::to_string(m_config.cylinders)));

@@ -110,6 +110,16 @@ struct EngineSample {
 // idle again. Engine speed follows road speed through the gear in use.
 EngineSample DriveSample(double seconds);
 
+struct CrankSample {
+    std::uint32_t voltageTenths = 0;
+    std::optional<std::uint32_t> rpm;  // while the engine is off or cranking
+};
+
+// The engine stopped and started again at the start of every 60-second cycle (in step with
+// DriveSample): the battery at rest, its voltage sagging while the starter turns the engine,
+// then the alternator charging it, high at first and settling.
+CrankSample CrankSampleAt(double seconds);
+
 struct DeviceConfig {
     std::uint8_t productCode = kDefaultProductCode;
     std::uint32_t serialNo = kDefaultSerialNo;
@@ -120,6 +130,7 @@ struct DeviceConfig {
     std::uint8_t cylinders = kFactoryCylinders;
     std::uint32_t hzPerMph = kFactoryHzPerMph;  // ten-thousandths
     bool drive = false;              // rpm and mph from DriveSample instead of the fixed values
+    bool crank = false;              // voltage (and rpm while stopped) from CrankSampleAt
     bool lowercase = false;          // every line sent in lower case
     bool noise = false;              // two or three stray bytes ahead of every line
     std::uint32_t badChecksums = 0;  // this many identification answers carry a wrong checksum

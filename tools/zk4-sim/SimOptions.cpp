@@ -62,7 +62,7 @@ std::string ApplySeconds(std::optional<std::uint32_t>& target, std::string_view 
     return {};
 }
 
-constexpr std::array<OptionInfo, 24> kOptions = {
+constexpr std::array<OptionInfo, 25> kOptions = {
     {
         {"--product", "NAME",
          "variant to play: J1939-001..003, J1708-001..003, OBD2-001..003, COMBO-001..003 "
@@ -155,6 +155,14 @@ constexpr std::array<OptionInfo, 24> kOptions = {
         {"--drive", "", "engine and vehicle speed follow a repeating 60-second drive",
          [](SimOptions& o, std::string_view) -> std::string {
              o.device.drive = true;
+             return {};
+         }},
+        {"--crank", "",
+         "the engine is stopped and started again at the start of every minute (in step with "
+         "--drive): supply voltage 12.6 V at rest, 9.6 V while cranking, then charging from "
+         "14.4 V down to 13.8 V; engine speed 0, then 220 while cranking",
+         [](SimOptions& o, std::string_view) -> std::string {
+             o.device.crank = true;
              return {};
          }},
         {"--keep-settings", "", "fault: take setting commands but keep the stored values",
