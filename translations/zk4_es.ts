@@ -100,11 +100,11 @@
     </message>
     <message>
         <source>Engine Speed (RPM)</source>
-        <translation>Vel. del motor (RPM)</translation>
+        <translation>Vel. motor (RPM)</translation>
     </message>
     <message>
         <source>Vehicle Speed (MPH)</source>
-        <translation>Vel. del vehículo (MPH)</translation>
+        <translation>Vel. vehículo (MPH)</translation>
     </message>
     <message>
         <source>Cylinder Number</source>
@@ -248,7 +248,7 @@
     </message>
     <message>
         <source>Port:</source>
-        <translation>Puerto:</translation>
+        <translation>Pto.:</translation>
     </message>
     <message>
         <source>D&amp;isconnect</source>
@@ -268,7 +268,7 @@
     </message>
     <message>
         <source>SN:</source>
-        <translation>N.º de serie:</translation>
+        <translation>N.º serie:</translation>
     </message>
     <message>
         <source>Cylinder Number Config.</source>
@@ -316,7 +316,7 @@
     </message>
     <message>
         <source>Product SN:</source>
-        <translation>N.º de serie:</translation>
+        <translation>N.º serie:</translation>
     </message>
     <message>
         <source>&amp;About ZK4 Toolset...</source>
