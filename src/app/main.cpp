@@ -29,10 +29,10 @@ QStringList ArgumentsOf(int argc, char* argv[]) {
     return arguments;
 }
 
-// Every message box is titled with the executable's file name without its extension, as the
-// file is called, not as it was started (through a link, say).
 // Names the application, reads numbers in the C locale and speaks the user's language: the
-// same for the window and for the answers on the command line.
+// same for the window and for the answers on the command line. Every message box is titled
+// with the executable's file name without its extension, as the file is called, not as it was
+// started (through a link, say).
 zk4::ToolPlaces StartApplication() {
     // Qt takes the user's locale for the C library too; the data exchange's printf formats and
     // the settings' numbers must keep their decimal point whatever the language.
