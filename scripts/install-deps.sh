@@ -9,6 +9,7 @@ packages=(
   # Qt Charts for the chart window; its CMake package needs Qt OpenGL's, which Debian 12's
   # qt6-charts-dev does not pull in.
   qt6-charts-dev libqt6opengl6-dev
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   xvfb xauth x11-utils imagemagick fonts-dejavu-core

@@ -45,6 +45,8 @@ constexpr std::array<const char*, 3> kQtFlags = {"reverse", "testability", "widg
 constexpr int kWidth = 79;         // columns of the help text
 constexpr int kOptionColumn = 22;  // where option descriptions start
 
+// Every text given here is marked with QT_TRANSLATE_NOOP("main", …) where it is written, so
+// that lupdate finds it.
 QString TrMain(const char* text) {
     return QCoreApplication::translate("main", text);
 }
@@ -127,33 +129,55 @@ QString HelpText(const QString& program, const QString& executablePath, const QS
                                              QFile::encodeName(configDir).toStdString());
     const QString beside = QFile::decodeName(places.settingsBeside.c_str());
 
-    QString text = TrMain("Usage: %1 [options]").arg(program) + QLatin1Char('\n');
-    text += Wrap(TrMain("Finds a ZK4 vehicle-bus interface on a serial port, identifies it, shows "
-                        "its live values and changes its settings."),
+    QString text =
+        TrMain(QT_TRANSLATE_NOOP("main", "Usage: %1 [options]")).arg(program) + QLatin1Char('\n');
+    text += Wrap(TrMain(QT_TRANSLATE_NOOP("main",
+                                          "Finds a ZK4 vehicle-bus interface on a serial port, "
+                                          "identifies it, shows its live values and changes its "
+                                          "settings.")),
                  {}, 0);
-    text += QLatin1Char('\n') + TrMain("Options:") + QLatin1Char('\n');
+    text += QLatin1Char('\n') + TrMain(QT_TRANSLATE_NOOP("main", "Options:")) + QLatin1Char('\n');
     for (const OptionRow& row : kOptions) {
         text += OptionLine(row);
     }
 
-    text += QLatin1Char('\n') + TrMain("Settings:") + QLatin1Char('\n');
-    text += Indented(TrMain("%1 remembers the port last used. It lives beside the executable when "
-                            "that folder can be written, or when the file there can be read and "
-                            "written:")
-                         .arg(QFileInfo(beside).fileName()));
-    text += native(beside);
-    text += Indented(TrMain("otherwise in the user's configuration folder:"));
+    const QString file = QFileInfo(beside).fileName();
+    text += QLatin1Char('\n') + TrMain(QT_TRANSLATE_NOOP("main", "Settings:")) + QLatin1Char('\n');
+    if (places.installed) {
+        text += Indented(
+            TrMain(QT_TRANSLATE_NOOP("main",
+                                     "%1 remembers the port last used. This copy is installed "
+                                     "(%2 in a folder bin beside share/%3), so it keeps the file "
+                                     "in the user's configuration folder, never beside itself:"))
+                .arg(file, program, QLatin1String(kDataFolderName.data(), kDataFolderName.size())));
+    } else {
+        text += Indented(
+            TrMain(QT_TRANSLATE_NOOP("main",
+                                     "%1 remembers the port last used. This copy is portable (an "
+                                     "installed copy is %2 in a folder bin beside share/%3 and "
+                                     "keeps the file in the user's configuration folder). It "
+                                     "keeps the file beside the executable when that folder can "
+                                     "be written, or when the file there can be read and "
+                                     "written:"))
+                .arg(file, program, QLatin1String(kDataFolderName.data(), kDataFolderName.size())));
+        text += native(beside);
+        text += Indented(
+            TrMain(QT_TRANSLATE_NOOP("main", "otherwise in the user's configuration folder:")));
+    }
     text += native(QFile::decodeName(places.settingsInConfig.c_str()));
 
-    text += QLatin1Char('\n') + TrMain("Port links:") + QLatin1Char('\n');
     text +=
-        Indented(TrMain("A link ports/COMn names the device of port COMn and wins over the "
-                        "table below. The first of these folders that holds the link counts:"));
+        QLatin1Char('\n') + TrMain(QT_TRANSLATE_NOOP("main", "Port links:")) + QLatin1Char('\n');
+    text += Indented(TrMain(QT_TRANSLATE_NOOP(
+        "main",
+        "A link ports/COMn names the device of port COMn and wins over the table below. The "
+        "first of these folders that holds the link counts:")));
     for (const std::string& folder : places.portsFolders) {
         text += native(QFile::decodeName(folder.c_str()));
     }
 
-    text += QLatin1Char('\n') + TrMain("Ports without a link:") + QLatin1Char('\n');
+    text += QLatin1Char('\n') + TrMain(QT_TRANSLATE_NOOP("main", "Ports without a link:")) +
+            QLatin1Char('\n');
     text += PortTable();
     return text;
 }
@@ -218,7 +242,8 @@ int AnswerCommandLine(const CommandLine& commandLine, const QString& executableP
                   QStringLiteral("%1: %2\n")
                           .arg(program,
                                TrMain(commandLine.errorText).arg(commandLine.errorArgument)) +
-                      TrMain("Try '%1 --help'.").arg(program) + QLatin1Char('\n'));
+                      TrMain(QT_TRANSLATE_NOOP("main", "Try '%1 --help'.")).arg(program) +
+                      QLatin1Char('\n'));
             return 2;
         case CommandLine::Action::RunWindow:
             break;

@@ -342,18 +342,21 @@ CliRequest ReadCliArguments(const QStringList& arguments) {
 }
 
 QString CliHelpText(const std::string& settingsFile) {
-    QString text = TrCli("Usage: zk4ctl <command> [options]") + QLatin1Char('\n');
-    text += Wrap(TrCli("Talks to a ZK4 vehicle-bus interface on a serial port as the ZK4 window "
-                       "does, for scripts, workshop benches and sessions without a display."),
+    QString text =
+        TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Usage: zk4ctl <command> [options]")) + QLatin1Char('\n');
+    text += Wrap(TrCli(QT_TRANSLATE_NOOP(
+                     "zk4ctl",
+                     "Talks to a ZK4 vehicle-bus interface on a serial port as the ZK4 window "
+                     "does, for scripts, workshop benches and sessions without a display.")),
                  {}, 0);
 
-    text += QLatin1Char('\n') + TrCli("Commands:") + QLatin1Char('\n');
+    text += QLatin1Char('\n') + TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Commands:")) + QLatin1Char('\n');
     for (const CommandRow& row : kCommands) {
         text += Wrap(Synopsis(row), QStringLiteral("  "), 6);
         text += Wrap(TrCli(row.description), QStringLiteral("      "), 6);
     }
 
-    text += QLatin1Char('\n') + TrCli("Options:") + QLatin1Char('\n');
+    text += QLatin1Char('\n') + TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Options:")) + QLatin1Char('\n');
     for (const OptionRow& row : kOptions) {
         QStringList spelled;
         for (const QString& name : NamesOf(row)) {
@@ -368,16 +371,21 @@ QString CliHelpText(const std::string& settingsFile) {
         text += Wrap(TrCli(row.description), lead, kOptionColumn);
     }
 
-    text += QLatin1Char('\n') + TrCli("Port:") + QLatin1Char('\n');
-    text += Wrap(TrCli("Without --port, the port that the ZK4 window remembers for this user in"),
-                 QStringLiteral("  "), 2);
+    text += QLatin1Char('\n') + TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Port:")) + QLatin1Char('\n');
+    text += Wrap(
+        TrCli(QT_TRANSLATE_NOOP(
+            "zk4ctl", "Without --port, the port that the ZK4 window remembers for this user in")),
+        QStringLiteral("  "), 2);
     text +=
         QStringLiteral("    ") + QString::fromLocal8Bit(settingsFile.c_str()) + QLatin1Char('\n');
-    text += Wrap(TrCli("else COM1; zk4ctl only reads that file. A port is opened as the window "
-                       "opens it, through its ports/COMn links (see ZK4 --help)."),
+    text += Wrap(TrCli(QT_TRANSLATE_NOOP(
+                     "zk4ctl",
+                     "else COM1; zk4ctl only reads that file. A port is opened as the window "
+                     "opens it, through its ports/COMn links (see ZK4 --help).")),
                  QStringLiteral("  "), 2);
 
-    text += QLatin1Char('\n') + TrCli("Exit status:") + QLatin1Char('\n');
+    text +=
+        QLatin1Char('\n') + TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Exit status:")) + QLatin1Char('\n');
     for (const ExitRow& row : kExits) {
         text +=
             Wrap(TrCli(row.meaning), QStringLiteral("  %1").arg(row.status).leftJustified(6), 7);

@@ -66,7 +66,7 @@ class LinkCommand {
                                           m_options.tracePath, std::move(events));
         if (!m_session->TraceError().empty()) {
             PrintError(QString::fromLocal8Bit(m_session->TraceError().c_str()) + QLatin1Char(' ') +
-                       TrCli("zk4ctl goes on without a trace."));
+                       TrCli(QT_TRANSLATE_NOOP("zk4ctl", "zk4ctl goes on without a trace.")));
         }
         StopOnSignals(&m_context, [this] { OnStop(); });
         m_deadline.setSingleShot(true);
@@ -92,7 +92,9 @@ class LinkCommand {
         // Stopped after an input has been handled is the link's answer to a product code it
         // does not know; a search would have gone on.
         if (m_session->State() == LinkState::Stopped) {
-            PrintError(TrCli("The device on %1 (%2) answered, but is no ZK4 this tool knows.")
+            PrintError(TrCli(QT_TRANSLATE_NOOP(
+                                 "zk4ctl",
+                                 "The device on %1 (%2) answered, but is no ZK4 this tool knows."))
                            .arg(Utf8(m_session->Port()), Utf8(m_session->Record().device)));
             Finish(kExitNoDevice);
         }
@@ -153,7 +155,7 @@ class LinkCommand {
     }
 
     void OnTimeout() {
-        PrintError(TrCli("No ZK4 answered on %1 (%2) within %3 s.")
+        PrintError(TrCli(QT_TRANSLATE_NOOP("zk4ctl", "No ZK4 answered on %1 (%2) within %3 s."))
                        .arg(Utf8(m_session->Port()), Utf8(m_session->Record().device),
                             Seconds(m_options.timeoutSeconds)));
         Finish(kExitNoDevice);
@@ -283,8 +285,10 @@ class WatchCommand final : public LinkCommand {
     }
 
     void TellLoss() {
-        QString note = TrCli("%1: the device stopped answering; looking for it again.")
-                           .arg(Utf8(Session().Port()));
+        QString note =
+            TrCli(QT_TRANSLATE_NOOP("zk4ctl",
+                                    "%1: the device stopped answering; looking for it again."))
+                .arg(Utf8(Session().Port()));
         if (!m_lossReason.isEmpty()) {
             note += QLatin1Char(' ') + m_lossReason;
         }
@@ -324,14 +328,18 @@ class ChangeCommand final : public LinkCommand {
         m_hz = Options().hzPerMph && takes.hzPerMph;
         if (Options().cylinders && !takes.cylinders) {
             PrintError(
-                TrCli("%1 has no cylinder-number setting: --cylinders is left out.").arg(product));
+                TrCli(QT_TRANSLATE_NOOP(
+                          "zk4ctl", "%1 has no cylinder-number setting: --cylinders is left out."))
+                    .arg(product));
         }
         if (Options().hzPerMph && !takes.hzPerMph) {
             PrintError(
-                TrCli("%1 has no Hz-per-MPH setting: --hz-per-mph is left out.").arg(product));
+                TrCli(QT_TRANSLATE_NOOP("zk4ctl",
+                                        "%1 has no Hz-per-MPH setting: --hz-per-mph is left out."))
+                    .arg(product));
         }
         if (!m_cylinders && !m_hz) {
-            PrintError(TrCli("Nothing was sent."));
+            PrintError(TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Nothing was sent.")));
             Finish(kExitUsage);
             return;
         }
@@ -384,8 +392,10 @@ class ChangeCommand final : public LinkCommand {
     void OnStateChanged(LinkState state) override {
         LinkCommand::OnStateChanged(state);
         if (m_sent && Session().State() != LinkState::Linked) {
-            PrintError(TrCli("The device on %1 stopped answering before it reported the new "
-                             "settings.")
+            PrintError(TrCli(QT_TRANSLATE_NOOP(
+                                 "zk4ctl",
+                                 "The device on %1 stopped answering before it reported the new "
+                                 "settings."))
                            .arg(Utf8(Session().Port())));
             Finish(kExitNotTaken);
         }
@@ -503,8 +513,8 @@ int RunScan(const CliOptions& options, const ToolPlaces& places) {
     }
     PrintOut(options.json ? JsonArray(objects) : out);
     if (objects.empty()) {
-        PrintError(
-            TrCli("No ZK4 answered on any port within %1 s.").arg(Seconds(options.timeoutSeconds)));
+        PrintError(TrCli(QT_TRANSLATE_NOOP("zk4ctl", "No ZK4 answered on any port within %1 s."))
+                       .arg(Seconds(options.timeoutSeconds)));
         return kExitNoDevice;
     }
     return kExitDone;

@@ -363,7 +363,7 @@ void CToolsetDlg::BuildWindowMenu() {
     // The window manager's own menu cannot be extended here, so the dialog carries a window
     // menu of its own: right click on the free area of the dialog, or Alt+Space.
     m_windowMenu = new QMenu(this);
-    QAction* close = m_windowMenu->addAction(QStringLiteral("&Close"));
+    QAction* close = m_windowMenu->addAction(tr("&Close"));
     close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     close->setData(kScClose);
     m_workshop->AddCommands(*m_windowMenu);
