@@ -362,6 +362,30 @@
         <source>The new setting would be %1, outside the range 0.25 to 99.9999 that the device takes.</source>
         <translation>El nuevo ajuste sería %1, fuera del rango de 0.25 a 99.9999 que acepta el equipo.</translation>
     </message>
+    <message>
+        <source>%1: not present</source>
+        <translation>%1: no presente</translation>
+    </message>
+    <message>
+        <source>%1: serial %3</source>
+        <translation>%1: n.º de serie %3</translation>
+    </message>
+    <message>
+        <source>%1: %2, serial %3</source>
+        <translation>%1: %2, n.º de serie %3</translation>
+    </message>
+    <message>
+        <source>%1: present</source>
+        <translation>%1: presente</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>Cannot write the trace to %1: %2.</source>
+        <translation>No se puede escribir el registro de tráfico en %1: %2.</translation>
+    </message>
 </context>
 <context>
     <name>zk4::CToolsetDlg</name>

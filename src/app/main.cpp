@@ -15,6 +15,7 @@
 #include "serial/TracingSerialPort.h"
 #include "settings/ToolPlaces.h"
 #include "settings/UserConfig.h"
+#include "text/QtText.h"
 #include "ui/MessageBox.h"
 #include "ui/ToolsetDlg.h"
 
@@ -77,7 +78,7 @@ int main(int argc, char* argv[]) {
         if (trace) {
             port = trace.get();
         } else {
-            traceError = QString::fromLocal8Bit(opened.error.c_str()) + QLatin1Char('\n') +
+            traceError = zk4::Tr(opened.error) + QLatin1Char('\n') +
                          QCoreApplication::translate("main", "The tool runs without a trace.");
         }
     }

@@ -24,10 +24,6 @@
 namespace zk4 {
 namespace {
 
-QString Utf8(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 QString Seconds(double seconds) {
     return Utf8(FormatDialogNumber(seconds));
 }
@@ -64,8 +60,8 @@ class LinkCommand {
         m_session =
             std::make_unique<LinkSession>(ChosenPort(m_options, m_places), m_places.portsFolders,
                                           m_options.tracePath, std::move(events));
-        if (!m_session->TraceError().empty()) {
-            PrintError(QString::fromLocal8Bit(m_session->TraceError().c_str()) + QLatin1Char(' ') +
+        if (m_session->TraceError()) {
+            PrintError(Tr(*m_session->TraceError()) + QLatin1Char(' ') +
                        TrCli(QT_TRANSLATE_NOOP("zk4ctl", "zk4ctl goes on without a trace.")));
         }
         StopOnSignals(&m_context, [this] { OnStop(); });
@@ -103,11 +99,11 @@ class LinkCommand {
     virtual void OnMessage(const LinkMessage& message) {
         switch (message.kind) {
             case LinkMessage::Kind::PortRefused:
-                PrintError(TrText(message.text));
+                PrintError(Tr(message.text));
                 Finish(kExitPortRefused);
                 break;
             case LinkMessage::Kind::FirmwareUnsupported:
-                PrintError(TrText(message.text));
+                PrintError(Tr(message.text));
                 Finish(kExitFirmware);
                 break;
             case LinkMessage::Kind::SettingsNotTaken:
@@ -189,7 +185,7 @@ class InfoCommand final : public LinkCommand {
             LinkCommand::OnMessage(message);
             return;
         }
-        m_firmwareRefused = TrText(message.text);
+        m_firmwareRefused = Tr(message.text);
         PrintWhenComplete();
     }
 
@@ -222,7 +218,7 @@ class WatchCommand final : public LinkCommand {
         m_form = Options().json ? Form::Json : ::isatty(STDOUT_FILENO) ? Form::Table : Form::Csv;
         if (!Options().csvPath.empty()) {
             if (const auto error = m_recorder.Open(Options().csvPath)) {
-                PrintError(TrText(*error));
+                PrintError(Tr(*error));
                 return kExitUsage;
             }
         }
@@ -248,7 +244,7 @@ class WatchCommand final : public LinkCommand {
         }
         if (m_recorder.IsOpen()) {
             if (const auto error = m_recorder.Append(record)) {
-                PrintError(TrText(*error));
+                PrintError(Tr(*error));
                 Finish(kExitUsage);
                 return;
             }
@@ -278,7 +274,7 @@ class WatchCommand final : public LinkCommand {
 
     void OnMessage(const LinkMessage& message) override {
         if (message.kind == LinkMessage::Kind::PortRefused && EverIdentified()) {
-            m_lossReason = TrText(message.text);
+            m_lossReason = Tr(message.text);
             return;
         }
         LinkCommand::OnMessage(message);
@@ -382,7 +378,7 @@ class ChangeCommand final : public LinkCommand {
 
     void OnMessage(const LinkMessage& message) override {
         if (message.kind == LinkMessage::Kind::SettingsNotTaken) {
-            PrintError(TrText(message.text));
+            PrintError(Tr(message.text));
             Finish(kExitNotTaken);
             return;
         }
@@ -471,7 +467,7 @@ int RunScan(const CliOptions& options, const ToolPlaces& places) {
         events.message = [&, number](const LinkMessage& message) {
             if (message.kind == LinkMessage::Kind::PortRefused) {
                 if (WorthTelling(message.text)) {
-                    PrintError(TrText(message.text));
+                    PrintError(Tr(message.text));
                 }
                 done(number);
             }

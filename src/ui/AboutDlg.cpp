@@ -6,7 +6,7 @@
 #include "ui/DataExchangeRules.h"
 #include "ui/DialogTemplate.h"
 #include "ui/MessageBox.h"
-#include "ui/UiText.h"
+#include "text/QtText.h"
 
 namespace zk4 {
 

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 
 #include "ui/DataExchangeRules.h"
-#include "ui/UiText.h"
+#include "text/QtText.h"
 
 namespace zk4 {
 

@@ -70,7 +70,7 @@ void CToolsetDlg::DescribePorts() {
     const std::vector<PortDescription> ports = DescribeComPorts(PlacesOf(m_platform).portsFolders);
     for (int i = 0; i < combo->count() && i < static_cast<int>(ports.size()); ++i) {
         const PortDescription& port = ports[static_cast<std::size_t>(i)];
-        combo->setItemData(i, QString::fromStdString(PortToolTip(port)), Qt::ToolTipRole);
+        combo->setItemData(i, Tr(PortToolTip(port)), Qt::ToolTipRole);
         QFont font = combo->font();
         font.setBold(port.present);
         combo->setItemData(i, font, Qt::FontRole);

@@ -12,7 +12,7 @@
 #include "serial/PortNames.h"
 #include "ui/ChartWindow.h"
 #include "ui/SpeedCalibrationDlg.h"
-#include "ui/UiText.h"
+#include "text/QtText.h"
 
 namespace zk4 {
 namespace {

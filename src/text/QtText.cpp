@@ -1,4 +1,4 @@
-#include "ui/UiText.h"
+#include "text/QtText.h"
 
 #include <QCoreApplication>
 
@@ -20,8 +20,13 @@ QString Tr(const char* source) {
     return QCoreApplication::translate(kTextContext, source);
 }
 
+QString Translate(const char* context, const UserText& text) {
+    const QString translated = QCoreApplication::translate(context, text.source);
+    return Utf8(FillPlaces(translated.toStdString(), text.args));
+}
+
 QString Tr(const UserText& text) {
-    return Utf8(FillPlaces(Tr(text.source).toStdString(), text.args));
+    return Translate(kTextContext, text);
 }
 
 }  // namespace zk4
