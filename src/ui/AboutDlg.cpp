@@ -3,10 +3,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "text/QtText.h"
 #include "ui/DataExchangeRules.h"
 #include "ui/DialogTemplate.h"
 #include "ui/MessageBox.h"
-#include "text/QtText.h"
 
 namespace zk4 {
 

@@ -11,8 +11,8 @@
 #include <QPushButton>
 
 #include "serial/PortNames.h"
-#include "ui/AppIcon.h"
 #include "text/QtText.h"
+#include "ui/AppIcon.h"
 
 namespace zk4 {
 namespace {

@@ -10,8 +10,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "ui/DataExchangeRules.h"
 #include "text/QtText.h"
+#include "ui/DataExchangeRules.h"
 
 namespace zk4 {
 
