@@ -11,6 +11,7 @@
 #include "app/Version.h"
 #include "serial/PortNames.h"
 #include "settings/ToolPlaces.h"
+#include "text/QtText.h"
 
 namespace zk4 {
 namespace {
@@ -42,7 +43,6 @@ constexpr std::array<const char*, 15> kQtOptionsWithValue = {
     "qmljsdebugger"};
 constexpr std::array<const char*, 3> kQtFlags = {"reverse", "testability", "widgetcount"};
 
-constexpr int kWidth = 79;         // columns of the help text
 constexpr int kOptionColumn = 22;  // where option descriptions start
 
 // Every text given here is marked with QT_TRANSLATE_NOOP("main", …) where it is written, so
@@ -61,32 +61,8 @@ QStringList NamesOf(const OptionRow& row) {
     return names;
 }
 
-// Words laid out in lines of at most kWidth columns: the first line continues `lead`, the
-// others start after `indent` spaces. A word longer than a line stands on a line of its own.
-QString Wrap(const QString& text, QString lead, int indent) {
-    QString out = std::move(lead);
-    int column = static_cast<int>(out.size());
-    bool lineEmpty = out.trimmed().isEmpty();
-    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const int length = static_cast<int>(word.size());
-        if (!lineEmpty && column + 1 + length > kWidth) {
-            out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
-            column = indent;
-            lineEmpty = true;
-        }
-        if (!lineEmpty) {
-            out += QLatin1Char(' ');
-            ++column;
-        }
-        out += word;
-        column += length;
-        lineEmpty = false;
-    }
-    return out + QLatin1Char('\n');
-}
-
 QString Indented(const QString& text) {
-    return Wrap(text, QStringLiteral("  "), 2);
+    return WrapWords(text, QStringLiteral("  "), 2);
 }
 
 QString OptionLine(const OptionRow& row) {
@@ -103,7 +79,7 @@ QString OptionLine(const OptionRow& row) {
     } else {
         lead = lead.leftJustified(kOptionColumn - 1);
     }
-    return Wrap(TrMain(row.description), lead, kOptionColumn);
+    return WrapWords(TrMain(row.description), lead, kOptionColumn);
 }
 
 // Three rows of ten ports, each with the devices the serial layer gives them without links.
@@ -131,11 +107,12 @@ QString HelpText(const QString& program, const QString& executablePath, const QS
 
     QString text =
         TrMain(QT_TRANSLATE_NOOP("main", "Usage: %1 [options]")).arg(program) + QLatin1Char('\n');
-    text += Wrap(TrMain(QT_TRANSLATE_NOOP("main",
-                                          "Finds a ZK4 vehicle-bus interface on a serial port, "
-                                          "identifies it, shows its live values and changes its "
-                                          "settings.")),
-                 {}, 0);
+    text +=
+        WrapWords(TrMain(QT_TRANSLATE_NOOP("main",
+                                           "Finds a ZK4 vehicle-bus interface on a serial port, "
+                                           "identifies it, shows its live values and changes its "
+                                           "settings.")),
+                  {}, 0);
     text += QLatin1Char('\n') + TrMain(QT_TRANSLATE_NOOP("main", "Options:")) + QLatin1Char('\n');
     for (const OptionRow& row : kOptions) {
         text += OptionLine(row);

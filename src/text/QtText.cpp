@@ -29,4 +29,26 @@ QString Tr(const UserText& text) {
     return Translate(kTextContext, text);
 }
 
+QString WrapWords(const QString& text, QString lead, int indent, int width) {
+    QString out = std::move(lead);
+    int column = static_cast<int>(out.size() - (out.lastIndexOf(QLatin1Char('\n')) + 1));
+    bool lineEmpty = out.trimmed().isEmpty();
+    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const int length = static_cast<int>(word.size());
+        if (!lineEmpty && column + 1 + length > width) {
+            out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
+            column = indent;
+            lineEmpty = true;
+        }
+        if (!lineEmpty) {
+            out += QLatin1Char(' ');
+            ++column;
+        }
+        out += word;
+        column += length;
+        lineEmpty = false;
+    }
+    return out + QLatin1Char('\n');
+}
+
 }  // namespace zk4

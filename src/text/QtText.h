@@ -23,4 +23,9 @@ QString Translate(const char* context, const UserText& text);
 // The same in context "zk4", where every text outside Qt's classes is marked.
 QString Tr(const UserText& text);
 
+// Words laid out in lines of at most `width` columns, for a terminal: the first line continues
+// `lead` (after its last line break), the others start after `indent` spaces; the result ends
+// with a line break. A word longer than a line stands on a line of its own.
+QString WrapWords(const QString& text, QString lead, int indent, int width = 79);
+
 }  // namespace zk4
