@@ -25,8 +25,8 @@ namespace fs = std::filesystem;
 // What happens while zk4ctl runs.
 enum class Step {
     None,
-    Replug,      // after the note of a lost device, another that falls silent; SIGINT after its
-                 // note
+    Replug,      // a second device once the loss of the first is noted; it falls silent, and
+                 // SIGINT follows the note of that loss too
     Interrupt,   // SIGINT once the second line is out, or once the trace shows a line sent
     SecondCopy,  // a watch holds the port first; zk4ctl is the second program on it
 };
