@@ -152,10 +152,10 @@ TEST_F(PtyPortTest, RefusedOpenNamesTheDeviceAndTheCause) {
     };
     // A live process (the one that started this test) named in a lock file in the format of
     // lockdev and minicom: the pid right-aligned in ten columns. "/dev/pts/3" has "LCK..pts_3".
-    const std::string pid = std::to_string(::getppid()),
-                      lockFile =
-                          (::access("/var/lock", W_OK) == 0 ? "/var/lock/LCK.." : "/tmp/LCK..") +
-                          m_device.substr(5).replace(3, 1, "_");
+    const std::string pid = std::to_string(::getppid());
+    const std::string lockFile =
+        (::access("/var/lock", W_OK) == 0 ? "/var/lock/LCK.." : "/tmp/LCK..") +
+        m_device.substr(5).replace(3, 1, "_");
     test::WriteFile(lockFile, std::string(10 - pid.size(), ' ') + pid + "\n");
     refused(PortFailure::InUse, pid);
     ::unlink(lockFile.c_str());
@@ -176,7 +176,7 @@ void Write(SerialPort& port, std::string_view text) {
 
 // The trace clock starts at 1000 ms and moves 1.5 ms at every reading. The buffer (339 bytes)
 // takes the short lines, the last of them just, but not the long write, which is counted as lost.
-TEST(TracingSerialPort, TracesWhatPassesAtDestructionOrSaysWhyItCannot) {
+TEST(TracingSerialPort, TracesWhatPassesAndWritesItWhenItEnds) {
     test::TempDir dir;
     test::FakeSerialPort inner;
     std::int64_t us = 1'000'000;
