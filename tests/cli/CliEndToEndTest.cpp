@@ -85,9 +85,12 @@ class Zk4ctl {
                             .replaceInStrings("TRACE", QString::fromStdString(dir / "trace")));
         m_process.waitForStarted();
     }
-    ~Zk4ctl() {
-        m_process.kill();
-        m_process.waitForFinished();
+    ~Zk4ctl() {  // SIGTERM first: a killed zk4ctl leaves its lock file behind
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
     }
 
     // Reads what comes until `done` holds or the deadline passes.
