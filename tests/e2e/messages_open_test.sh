@@ -21,21 +21,7 @@ press() { # press WINDOW KEY...
 }
 # count TAG TEXT [AFTER_TAG AFTER_TEXT]: how often TEXT went that way in the trace, counting
 # only after the last time AFTER_TEXT went AFTER_TAG's way.
-count() {
-  python3 - "$work/trace.txt" "$scripts" "$@" <<'PYEOF'
-import sys
-sys.path.insert(0, sys.argv[2])
-import wiretrace
-tag, text = sys.argv[3], sys.argv[4].encode().decode("unicode_escape").encode("latin-1")
-lines = list(wiretrace.read(sys.argv[1]))
-if len(sys.argv) > 5:
-    mark = sys.argv[6].encode()
-    last = max((i for i, (_, t, d) in enumerate(lines) if t == sys.argv[5] and mark in d.upper()),
-               default=len(lines))
-    lines = lines[last + 1:]
-print(b"".join(d for _, t, d in lines if t == tag).count(text))
-PYEOF
-}
+count() { python3 "$scripts/wiretrace.py" count "$work/trace.txt" "$1" "$2" ${3:+--after "$3" "$4"}; }
 at_least() { (($(count "${@:2}") >= $1)); }
 start_sim() { # start_sim NAME PORT OPTIONS...
   local name=$1 port=$2
@@ -112,16 +98,9 @@ pressed=$(python3 -c 'import time; print(int(time.monotonic() * 1000))')
 sleep 3
 kill -0 "$tool_pid" || fail "the tool ended"
 stop_tool
-tries_after=$(python3 - "$work/trace.txt" "$scripts" "$pressed" <<'PYEOF'
-import sys
-sys.path.insert(0, sys.argv[2])
-import wiretrace
 # A second for the key to arrive and a try that had begun to end.
-since = int(sys.argv[3]) + 1000
-print(sum(1 for ms, tag, data in wiretrace.read(sys.argv[1])
-          if tag == "--" and b"not opened" in data and ms > since))
-PYEOF
-)
+tries_after=$(python3 "$scripts/wiretrace.py" count "$work/trace.txt" -- 'not opened' \
+  --since $((pressed + 1000)))
 ((tries_after == 0)) || fail "Disconnect did not stop the search ($tries_after tries after it)"
 passed=$((passed + 1))
 echo "messages open test: $passed passed, 0 failed"

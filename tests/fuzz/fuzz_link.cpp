@@ -60,22 +60,14 @@ class Port final : public zk4::SerialPort {
     ReceiveHandler handler;
 };
 
-const std::array<std::string, 16> kLines = {"AT FW=0.5N\r\n",
-                                            "AT FW=0.5M2\r\n",
-                                            "ACK IDA2100000000003\r\n",
-                                            "ACK ID65876543210051\r\n",
-                                            "ACK IDC2FFFFFFFF00A8\r\n",
-                                            "ACK ID03FFFFFFFF0043\r\n",
-                                            "ACK IDA2100000000004\r\n",
-                                            "AT CN=6\r\n",
-                                            "AT HZVSMPH=2.5000\r\n",
-                                            "AT CN=4\r\nAT HZVSMPH=1.7881\r\n",
-                                            "AT RPM=650\r\nAT DV=13.8\r\nAT MPH=0\r\n",
-                                            "ACK OK\r\n",
-                                            "xyAT RPM=1\r\n",
-                                            "AT MP",
-                                            "AT\r\n",
-                                            "HELLO\r\n"};
+// clang-format off
+const std::array<std::string, 16> kLines = {
+    "AT FW=0.5N\r\n", "AT FW=0.5M2\r\n", "ACK IDA2100000000003\r\n", "ACK ID65876543210051\r\n",
+    "ACK IDC2FFFFFFFF00A8\r\n", "ACK ID03FFFFFFFF0043\r\n", "ACK IDA2100000000004\r\n",
+    "AT CN=6\r\n", "AT HZVSMPH=2.5000\r\n", "AT CN=4\r\nAT HZVSMPH=1.7881\r\n",
+    "AT RPM=650\r\nAT DV=13.8\r\nAT MPH=0\r\n", "ACK OK\r\n", "xyAT RPM=1\r\n", "AT MP", "AT\r\n",
+    "HELLO\r\n"};
+// clang-format on
 const std::array<std::string, 6> kPorts = {"COM1", "COM12", "CO", "/dev/ttyUSB3", "", "COM31"};
 const std::array<std::string, 7> kCylinders = {"6", "12", "1", "0", "13", "04", ""};
 const std::array<double, 6> kHz = {2.5, 1.7881, 0.25, 99.9999, 100.0, 0.2};
