@@ -36,15 +36,23 @@ def unescape(text):
     return bytes(out)
 
 
+def parse(line):
+    """(time in ms, tag, bytes) of one trace line (a note's words as bytes), or None."""
+    m = _LINE.match(line.rstrip("\n"))
+    if not m:
+        return None
+    ms = int(m.group(1)) + int(m.group(2)) / 1000
+    data = m.group(4)
+    return ms, m.group(3), data.encode("latin-1") if m.group(3) == "--" else unescape(data)
+
+
 def read(path):
-    """(time in ms, tag, bytes) for each line of the trace that is one (a note's words as bytes)."""
+    """parse() of each line of the trace that is one."""
     with open(path, encoding="latin-1") as trace:
         for line in trace:
-            m = _LINE.match(line.rstrip("\n"))
-            if m:
-                ms = int(m.group(1)) + int(m.group(2)) / 1000
-                data = m.group(4)
-                yield ms, m.group(3), data.encode("latin-1") if m.group(3) == "--" else unescape(data)
+            entry = parse(line)
+            if entry:
+                yield entry
 
 
 def joined(path, tag):
