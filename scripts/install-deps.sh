@@ -9,8 +9,9 @@ packages=(
   # Qt Charts for the chart window; its CMake package needs Qt OpenGL's, which Debian 12's
   # qt6-charts-dev does not pull in.
   qt6-charts-dev libqt6opengl6-dev
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format
   xvfb xauth x11-utils imagemagick fonts-dejavu-core
   valgrind util-linux procps
   dpkg-dev file appstream desktop-file-utils xdotool

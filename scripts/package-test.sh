@@ -12,12 +12,17 @@
 #          addresses COM1, shows no message box; ZK4.ini still holds exactly "COM=7;\r\n".
 #          Then zk4ctl, with no display, reads COM7 from that file and prints the device's
 #          values as JSON, leaving the file as it was.
+#   run 3  root runs the unpacked tool (a fresh HOME, no XDG_CONFIG_HOME) against a zk4-sim
+#          linked in root's configuration folder: the device is identified, ZK4.ini is in
+#          root's ~/.config/ZK4, and nothing appears beside the executable, which root could
+#          write: usr/bin holds exactly the three programs afterwards.
 #
 # Also checked: the package's dependencies were computed, its desktop entry and metadata pass
 # their validators, the theme icons have their sizes, lintian finds no error and no warning
-# (every tag it reports is printed), the licence, changelog, manual pages and completions are
-# in it, the three programs are hardened, the unpacked ZK4 answers --version and --help and
-# zk4ctl --version without a display, and nothing was written into the package's root.
+# (every tag it reports is printed), the licence, changelog, manual pages, completions and the
+# Spanish catalogue are in it, the three programs are hardened, the unpacked ZK4 answers
+# --version and --help (also in Spanish, from the catalogue it installed) and zk4ctl --version
+# without a display, and nothing was written into the package's root.
 # Prints one line per check and "N passed, M failed" at the end.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -144,11 +149,12 @@ holds_files() {
   listing=$(dpkg-deb -c "$package" | awk '{ print $6 }')
   for path in bin/zk4ctl share/doc/zk4-toolset/copyright share/doc/zk4-toolset/changelog.gz \
     share/man/man1/ZK4.1.gz share/man/man1/zk4-sim.1.gz share/man/man1/zk4ctl.1.gz \
-    share/bash-completion/completions/zk4-sim share/bash-completion/completions/zk4ctl; do
+    share/bash-completion/completions/zk4-sim share/bash-completion/completions/zk4ctl \
+    share/zk4-toolset/translations/zk4_es.qm; do
     grep -qx "./usr/$path" <<<"$listing" || { echo "     missing: /usr/$path"; return 1; }
   done
 }
-check "zk4ctl, copyright, changelog, the manual pages and the completions are in the package" \
+check "zk4ctl, copyright, changelog, manual pages, completions and zk4_es.qm are in the package" \
   holds_files
 hardened() {  # hardened PROGRAM: bound at start, read-only relocations, fortified calls
   # Read whole first: grep -q ending a pipe early would fail it (pipefail) on a long listing.
@@ -183,6 +189,16 @@ check "ZK4 --version without a display" answers ZK4 0 '^ZK4 1\.0\.0\.1$' --versi
 check "ZK4 --help without a display names \$XDG_CONFIG_HOME/ZK4/ZK4.ini" \
   answers ZK4 0 "$config/ZK4/ZK4.ini" --help
 check "zk4ctl --version without a display" answers zk4ctl 0 '^zk4ctl 1\.0\.0\.1$' --version
+in_spanish() {  # in_spanish PROGRAM PATTERN ARGUMENT...: its output under LANG=es_MX.UTF-8
+  local program=$1 pattern=$2 out
+  shift 2
+  out=$(setpriv --reuid="$test_uid" --regid="$test_uid" --clear-groups -- env -i \
+    "${user_env[@]}" LANG=es_MX.UTF-8 "$pkgroot/usr/bin/$program" "$@" 2>&1) &&
+    grep -q -- "$pattern" <<<"$out" || { echo "     $out"; return 1; }
+}
+check "ZK4 --help in Spanish, from the installed catalogue" in_spanish ZK4 '^Uso: ZK4' --help
+check "zk4ctl --help in Spanish, from the installed catalogue" \
+  in_spanish zk4ctl '^Uso: zk4ctl' --help
 
 # --- A display of our own: Xvfb picks a free number and writes it when it is ready. ---
 : >"$work/xauth"
@@ -203,9 +219,11 @@ as_user=(setpriv --reuid="$test_uid" --regid="$test_uid" --clear-groups -- env -
   "${user_env[@]}" DISPLAY="$DISPLAY" XAUTHORITY="$home/.Xauthority")
 
 # --- The simulated devices, the tool and what it sent. ---
-start_sim() {  # start_sim PORT LOGNAME: a J1939-003 linked as $XDG_CONFIG_HOME/ZK4/ports/PORT
+runner=()  # who runs the simulators and the tool: the test user, later root
+config_of_runner=""
+start_sim() {  # start_sim PORT LOGNAME: a J1939-003 linked as <runner's config>/ZK4/ports/PORT
   local out=$logs/$2.out
-  "${as_user[@]}" "$pkgroot/usr/bin/zk4-sim" --link-beside "$config/ZK4/ZK4.ini" --port "$1" \
+  "${runner[@]}" "$pkgroot/usr/bin/zk4-sim" --link-beside "$config_of_runner/ZK4/ZK4.ini" --port "$1" \
     --product J1939-003 --log "$logs/$2.log" >"$out" 2>"$logs/$2.err" &
   sim_pids+=($!)
   if ! wait_until 10 grep -qs '^ready' "$out"; then
@@ -246,7 +264,7 @@ window_shown() { [ -n "$(main_window)" ]; }
 no_message_box() { ! xdotool search --onlyvisible --name '^ZK4$' >/dev/null 2>&1; }
 
 start_tool() {  # start_tool RUN
-  "${as_user[@]}" "$pkgroot/usr/bin/ZK4" >"$logs/zk4-$1.out" 2>&1 &
+  "${runner[@]}" "$pkgroot/usr/bin/ZK4" >"$logs/zk4-$1.out" 2>&1 &
   tool_pid=$!
   if ! wait_until 20 window_shown; then
     check "run $1: the main window opens" false
@@ -270,6 +288,8 @@ exit_tool() {  # exit_tool RUN: the Exit button's mnemonic, then the process mus
 
 # --- Run 1: a new user, nothing written beforehand. ---
 echo "== Run 1: a new user; the device on COM1, then COM7 typed into the port box"
+runner=("${as_user[@]}")
+config_of_runner=$config
 start_sim COM1 run1-com1
 start_sim COM7 run1-com7
 start_tool 1
@@ -315,6 +335,29 @@ check "zk4ctl info --json, no display: COM7 from the window's ZK4.ini, the devic
   zk4ctl_reads_the_window_port
 check "zk4ctl left ZK4.ini as it was" ini_holds 7
 stop_sims
+
+# --- Run 3: root starts the installed tool. ---
+echo "== Run 3: root, from the unpacked package"
+root_home=$work/root-home
+mkdir -p "$root_home" "$work/runtime-root"
+chmod 700 "$root_home" "$work/runtime-root"
+runner=(env -i HOME="$root_home" XDG_RUNTIME_DIR="$work/runtime-root" PATH=/usr/bin:/bin
+  LANG=C.UTF-8 DISPLAY="$DISPLAY" XAUTHORITY="$work/xauth")
+config_of_runner=$root_home/.config
+ini=$config_of_runner/ZK4/ZK4.ini
+start_sim COM1 run3-com1
+start_tool 3
+check "run 3: root's tool identifies the device on COM1" wait_until 15 identified "$logs/run3-com1.log"
+check "run 3: root's ZK4.ini is in root's ~/.config/ZK4, holding COM1" wait_until 5 ini_holds 1
+exit_tool 3
+stop_sims
+bin_holds_the_programs() {
+  local listing
+  listing=$(LC_ALL=C ls -A "$pkgroot/usr/bin" | tr '\n' ' ')
+  [ "$listing" = "ZK4 zk4-sim zk4ctl " ] || { echo "     usr/bin: $listing"; return 1; }
+}
+check "run 3: nothing beside the executable, usr/bin holds exactly ZK4 zk4-sim zk4ctl" \
+  bin_holds_the_programs
 
 find "$pkgroot" | sort >"$work/root-after"
 check "nothing was written into the package's root" cmp -s "$work/root-before" "$work/root-after"

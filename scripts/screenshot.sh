@@ -2,7 +2,10 @@
 # Makes the README's screenshots from the built program under Xvfb:
 #   docs/main-disconnected.png  the start-up look (a port that opens, no device answering)
 #   docs/main-identified.png    the simulated J1939-003 identified, its values shown
+#   docs/main-identified-es.png the same in Spanish (LANG=es_MX.UTF-8)
+#   docs/main-large-font.png    the same at a large desktop font (QT_FONT_DPI=144)
 #   docs/port-list.png          the open port list, the simulated adapter's tooltip shown
+# The English ones are made with LANG=C.UTF-8, whatever the session's language.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -19,12 +22,13 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
+tool_env=(LANG=C.UTF-8)  # the tool's environment for the next shot
 shoot() {  # shoot <output> <seconds to wait> [zk4-sim options...]
   local out=$1 wait=$2
   shift 2
   printf 'COM=1;\r\n' >"$build/ZK4.ini"
   start_sim "$build/ZK4" COM1 "$@"
-  "$build/ZK4" &
+  env "${tool_env[@]}" "$build/ZK4" &
   tool_pid=$!
   sleep "$wait"
   import -window "$(window_id 'ZK4 (')" "$out"
@@ -40,7 +44,7 @@ shoot_port_list() {
   local out=$1
   printf 'COM=1;\r\n' >"$build/ZK4.ini"
   start_sim "$build/ZK4" COM1 --product J1939-003
-  "$build/ZK4" &
+  env "${tool_env[@]}" "$build/ZK4" &
   tool_pid=$!
   sleep 3
   local wid
@@ -66,4 +70,9 @@ shoot_port_list() {
 mkdir -p "$root/docs"
 shoot "$root/docs/main-disconnected.png" 2.5 --silent-after 0
 shoot "$root/docs/main-identified.png" 3.5 --product J1939-003 --serial 305419896
+tool_env=(LANG=es_MX.UTF-8)
+shoot "$root/docs/main-identified-es.png" 3.5 --product J1939-003 --serial 305419896
+tool_env=(LANG=C.UTF-8 QT_FONT_DPI=144)
+shoot "$root/docs/main-large-font.png" 3.5 --product J1939-003 --serial 305419896
+tool_env=(LANG=C.UTF-8)
 shoot_port_list "$root/docs/port-list.png"

@@ -11,6 +11,7 @@
 #include "app/Version.h"
 #include "serial/PortNames.h"
 #include "settings/ToolPlaces.h"
+#include "text/QtText.h"
 
 namespace zk4 {
 namespace {
@@ -42,9 +43,10 @@ constexpr std::array<const char*, 15> kQtOptionsWithValue = {
     "qmljsdebugger"};
 constexpr std::array<const char*, 3> kQtFlags = {"reverse", "testability", "widgetcount"};
 
-constexpr int kWidth = 79;         // columns of the help text
 constexpr int kOptionColumn = 22;  // where option descriptions start
 
+// Every text given here is marked with QT_TRANSLATE_NOOP("main", …) where it is written, so
+// that lupdate finds it.
 QString TrMain(const char* text) {
     return QCoreApplication::translate("main", text);
 }
@@ -59,32 +61,8 @@ QStringList NamesOf(const OptionRow& row) {
     return names;
 }
 
-// Words laid out in lines of at most kWidth columns: the first line continues `lead`, the
-// others start after `indent` spaces. A word longer than a line stands on a line of its own.
-QString Wrap(const QString& text, QString lead, int indent) {
-    QString out = std::move(lead);
-    int column = static_cast<int>(out.size());
-    bool lineEmpty = out.trimmed().isEmpty();
-    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const int length = static_cast<int>(word.size());
-        if (!lineEmpty && column + 1 + length > kWidth) {
-            out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
-            column = indent;
-            lineEmpty = true;
-        }
-        if (!lineEmpty) {
-            out += QLatin1Char(' ');
-            ++column;
-        }
-        out += word;
-        column += length;
-        lineEmpty = false;
-    }
-    return out + QLatin1Char('\n');
-}
-
 QString Indented(const QString& text) {
-    return Wrap(text, QStringLiteral("  "), 2);
+    return WrapWords(text, QStringLiteral("  "), 2);
 }
 
 QString OptionLine(const OptionRow& row) {
@@ -101,7 +79,7 @@ QString OptionLine(const OptionRow& row) {
     } else {
         lead = lead.leftJustified(kOptionColumn - 1);
     }
-    return Wrap(TrMain(row.description), lead, kOptionColumn);
+    return WrapWords(TrMain(row.description), lead, kOptionColumn);
 }
 
 // Three rows of ten ports, each with the devices the serial layer gives them without links.
@@ -127,33 +105,56 @@ QString HelpText(const QString& program, const QString& executablePath, const QS
                                              QFile::encodeName(configDir).toStdString());
     const QString beside = QFile::decodeName(places.settingsBeside.c_str());
 
-    QString text = TrMain("Usage: %1 [options]").arg(program) + QLatin1Char('\n');
-    text += Wrap(TrMain("Finds a ZK4 vehicle-bus interface on a serial port, identifies it, shows "
-                        "its live values and changes its settings."),
-                 {}, 0);
-    text += QLatin1Char('\n') + TrMain("Options:") + QLatin1Char('\n');
+    QString text =
+        TrMain(QT_TRANSLATE_NOOP("main", "Usage: %1 [options]")).arg(program) + QLatin1Char('\n');
+    text +=
+        WrapWords(TrMain(QT_TRANSLATE_NOOP("main",
+                                           "Finds a ZK4 vehicle-bus interface on a serial port, "
+                                           "identifies it, shows its live values and changes its "
+                                           "settings.")),
+                  {}, 0);
+    text += QLatin1Char('\n') + TrMain(QT_TRANSLATE_NOOP("main", "Options:")) + QLatin1Char('\n');
     for (const OptionRow& row : kOptions) {
         text += OptionLine(row);
     }
 
-    text += QLatin1Char('\n') + TrMain("Settings:") + QLatin1Char('\n');
-    text += Indented(TrMain("%1 remembers the port last used. It lives beside the executable when "
-                            "that folder can be written, or when the file there can be read and "
-                            "written:")
-                         .arg(QFileInfo(beside).fileName()));
-    text += native(beside);
-    text += Indented(TrMain("otherwise in the user's configuration folder:"));
+    const QString file = QFileInfo(beside).fileName();
+    text += QLatin1Char('\n') + TrMain(QT_TRANSLATE_NOOP("main", "Settings:")) + QLatin1Char('\n');
+    if (places.installed) {
+        text += Indented(
+            TrMain(QT_TRANSLATE_NOOP("main",
+                                     "%1 remembers the port last used. This copy is installed "
+                                     "(%2 in a folder bin beside share/%3), so it keeps the file "
+                                     "in the user's configuration folder, never beside itself:"))
+                .arg(file, program, QLatin1String(kDataFolderName.data(), kDataFolderName.size())));
+    } else {
+        text += Indented(
+            TrMain(QT_TRANSLATE_NOOP("main",
+                                     "%1 remembers the port last used. This copy is portable (an "
+                                     "installed copy is %2 in a folder bin beside share/%3 and "
+                                     "keeps the file in the user's configuration folder). It "
+                                     "keeps the file beside the executable when that folder can "
+                                     "be written, or when the file there can be read and "
+                                     "written:"))
+                .arg(file, program, QLatin1String(kDataFolderName.data(), kDataFolderName.size())));
+        text += native(beside);
+        text += Indented(
+            TrMain(QT_TRANSLATE_NOOP("main", "otherwise in the user's configuration folder:")));
+    }
     text += native(QFile::decodeName(places.settingsInConfig.c_str()));
 
-    text += QLatin1Char('\n') + TrMain("Port links:") + QLatin1Char('\n');
     text +=
-        Indented(TrMain("A link ports/COMn names the device of port COMn and wins over the "
-                        "table below. The first of these folders that holds the link counts:"));
+        QLatin1Char('\n') + TrMain(QT_TRANSLATE_NOOP("main", "Port links:")) + QLatin1Char('\n');
+    text += Indented(TrMain(QT_TRANSLATE_NOOP(
+        "main",
+        "A link ports/COMn names the device of port COMn and wins over the table below. The "
+        "first of these folders that holds the link counts:")));
     for (const std::string& folder : places.portsFolders) {
         text += native(QFile::decodeName(folder.c_str()));
     }
 
-    text += QLatin1Char('\n') + TrMain("Ports without a link:") + QLatin1Char('\n');
+    text += QLatin1Char('\n') + TrMain(QT_TRANSLATE_NOOP("main", "Ports without a link:")) +
+            QLatin1Char('\n');
     text += PortTable();
     return text;
 }
@@ -218,7 +219,8 @@ int AnswerCommandLine(const CommandLine& commandLine, const QString& executableP
                   QStringLiteral("%1: %2\n")
                           .arg(program,
                                TrMain(commandLine.errorText).arg(commandLine.errorArgument)) +
-                      TrMain("Try '%1 --help'.").arg(program) + QLatin1Char('\n'));
+                      TrMain(QT_TRANSLATE_NOOP("main", "Try '%1 --help'.")).arg(program) +
+                      QLatin1Char('\n'));
             return 2;
         case CommandLine::Action::RunWindow:
             break;

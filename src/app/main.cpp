@@ -2,17 +2,20 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
 #include <QTimer>
+#include <clocale>
 #include <memory>
 
 #include "app/CommandLine.h"
+#include "app/Language.h"
 #include "app/TerminationSignals.h"
 #include "app/Version.h"
 #include "serial/Clock.h"
 #include "serial/QtSerialPort.h"
 #include "serial/TracingSerialPort.h"
 #include "settings/ToolPlaces.h"
+#include "settings/UserConfig.h"
+#include "text/QtText.h"
 #include "ui/MessageBox.h"
 #include "ui/ToolsetDlg.h"
 
@@ -27,18 +30,21 @@ QStringList ArgumentsOf(int argc, char* argv[]) {
     return arguments;
 }
 
-// Every message box is titled with the executable's file name without its extension, as the
-// file is called, not as it was started (through a link, say).
-void NameApplication() {
+// Names the application, reads numbers in the C locale and speaks the user's language: the
+// same for the window and for the answers on the command line. Every message box is titled
+// with the executable's file name without its extension, as the file is called, not as it was
+// started (through a link, say).
+zk4::ToolPlaces StartApplication() {
+    // Qt takes the user's locale for the C library too; the data exchange's printf formats and
+    // the settings' numbers must keep their decimal point whatever the language.
+    std::setlocale(LC_NUMERIC, "C");
     const QString executable = QCoreApplication::applicationFilePath();
     QCoreApplication::setApplicationName(QFileInfo(executable).completeBaseName());
     QCoreApplication::setApplicationVersion(QStringLiteral(ZK4_VERSION_DOTTED));
-}
-
-// An installed copy keeps its settings and port links in the user's configuration folder.
-QString ConfigDir() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-           QStringLiteral("/ZK4");
+    zk4::ToolPlaces places =
+        zk4::FindToolPlaces(QFile::encodeName(executable).toStdString(), zk4::UserConfigFolder());
+    zk4::LoadTranslations(QFile::decodeName(places.translationsFolder.c_str()));
+    return places;
 }
 
 }  // namespace
@@ -49,18 +55,19 @@ int main(int argc, char* argv[]) {
     const zk4::CommandLine commandLine = zk4::ReadCommandLine(ArgumentsOf(argc, argv));
     if (commandLine.action != zk4::CommandLine::Action::RunWindow) {
         const QCoreApplication app(argc, argv);
-        NameApplication();
-        return zk4::AnswerCommandLine(commandLine, QCoreApplication::applicationFilePath(),
-                                      ConfigDir());
+        StartApplication();
+        // Read again with the translators in place, so that Qt's own reason for a refusal is
+        // in the user's language too.
+        return zk4::AnswerCommandLine(zk4::ReadCommandLine(ArgumentsOf(argc, argv)),
+                                      QCoreApplication::applicationFilePath(),
+                                      QFile::decodeName(zk4::UserConfigFolder().c_str()));
     }
 
     QApplication app(argc, argv);
-    NameApplication();
+    const zk4::ToolPlaces places = StartApplication();
     const QString executable = QCoreApplication::applicationFilePath();
-    const QString configDir = ConfigDir();
-    zk4::QtSerialPort serial(zk4::FindToolPlaces(QFile::encodeName(executable).toStdString(),
-                                                 QFile::encodeName(configDir).toStdString())
-                                 .portsFolders);
+    const QString configDir = QFile::decodeName(zk4::UserConfigFolder().c_str());
+    zk4::QtSerialPort serial(places.portsFolders);
     zk4::SerialPort* port = &serial;
     std::unique_ptr<zk4::TracingSerialPort> trace;
     QString traceError;
@@ -71,8 +78,8 @@ int main(int argc, char* argv[]) {
         if (trace) {
             port = trace.get();
         } else {
-            traceError = QString::fromLocal8Bit(opened.error.c_str()) +
-                         QStringLiteral("\nThe tool runs without a trace.");
+            traceError = zk4::Tr(opened.error) + QLatin1Char('\n') +
+                         QCoreApplication::translate("main", "The tool runs without a trace.");
         }
     }
 

@@ -136,7 +136,6 @@ constexpr std::array<ExitRow, 7> kExits = {{
                        "with 0.")},
 }};
 
-constexpr int kWidth = 79;
 constexpr int kOptionColumn = 22;
 
 QString Dashed(const char* name) {
@@ -221,30 +220,6 @@ std::string CommandList() {
         list += (list.empty() ? "" : ", ") + std::string(row.name);
     }
     return list;
-}
-
-// Words in lines of at most kWidth columns: the first line continues `lead`, the others start
-// after `indent` spaces.
-QString Wrap(const QString& text, QString lead, int indent) {
-    QString out = std::move(lead);
-    int column = static_cast<int>(out.size() - (out.lastIndexOf(QLatin1Char('\n')) + 1));
-    bool lineEmpty = out.trimmed().isEmpty();
-    for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const int length = static_cast<int>(word.size());
-        if (!lineEmpty && column + 1 + length > kWidth) {
-            out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
-            column = indent;
-            lineEmpty = true;
-        }
-        if (!lineEmpty) {
-            out += QLatin1Char(' ');
-            ++column;
-        }
-        out += word;
-        column += length;
-        lineEmpty = false;
-    }
-    return out + QLatin1Char('\n');
 }
 
 QString ValuePart(const OptionRow& row) {
@@ -342,18 +317,21 @@ CliRequest ReadCliArguments(const QStringList& arguments) {
 }
 
 QString CliHelpText(const std::string& settingsFile) {
-    QString text = TrCli("Usage: zk4ctl <command> [options]") + QLatin1Char('\n');
-    text += Wrap(TrCli("Talks to a ZK4 vehicle-bus interface on a serial port as the ZK4 window "
-                       "does, for scripts, workshop benches and sessions without a display."),
-                 {}, 0);
+    QString text =
+        TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Usage: zk4ctl <command> [options]")) + QLatin1Char('\n');
+    text += WrapWords(TrCli(QT_TRANSLATE_NOOP(
+                          "zk4ctl",
+                          "Talks to a ZK4 vehicle-bus interface on a serial port as the ZK4 window "
+                          "does, for scripts, workshop benches and sessions without a display.")),
+                      {}, 0);
 
-    text += QLatin1Char('\n') + TrCli("Commands:") + QLatin1Char('\n');
+    text += QLatin1Char('\n') + TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Commands:")) + QLatin1Char('\n');
     for (const CommandRow& row : kCommands) {
-        text += Wrap(Synopsis(row), QStringLiteral("  "), 6);
-        text += Wrap(TrCli(row.description), QStringLiteral("      "), 6);
+        text += WrapWords(Synopsis(row), QStringLiteral("  "), 6);
+        text += WrapWords(TrCli(row.description), QStringLiteral("      "), 6);
     }
 
-    text += QLatin1Char('\n') + TrCli("Options:") + QLatin1Char('\n');
+    text += QLatin1Char('\n') + TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Options:")) + QLatin1Char('\n');
     for (const OptionRow& row : kOptions) {
         QStringList spelled;
         for (const QString& name : NamesOf(row)) {
@@ -365,22 +343,27 @@ QString CliHelpText(const std::string& settingsFile) {
         } else {
             lead = lead.leftJustified(kOptionColumn - 1);
         }
-        text += Wrap(TrCli(row.description), lead, kOptionColumn);
+        text += WrapWords(TrCli(row.description), lead, kOptionColumn);
     }
 
-    text += QLatin1Char('\n') + TrCli("Port:") + QLatin1Char('\n');
-    text += Wrap(TrCli("Without --port, the port that the ZK4 window remembers for this user in"),
-                 QStringLiteral("  "), 2);
+    text += QLatin1Char('\n') + TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Port:")) + QLatin1Char('\n');
+    text += WrapWords(
+        TrCli(QT_TRANSLATE_NOOP(
+            "zk4ctl", "Without --port, the port that the ZK4 window remembers for this user in")),
+        QStringLiteral("  "), 2);
     text +=
         QStringLiteral("    ") + QString::fromLocal8Bit(settingsFile.c_str()) + QLatin1Char('\n');
-    text += Wrap(TrCli("else COM1; zk4ctl only reads that file. A port is opened as the window "
-                       "opens it, through its ports/COMn links (see ZK4 --help)."),
-                 QStringLiteral("  "), 2);
+    text += WrapWords(TrCli(QT_TRANSLATE_NOOP(
+                          "zk4ctl",
+                          "else COM1; zk4ctl only reads that file. A port is opened as the window "
+                          "opens it, through its ports/COMn links (see ZK4 --help).")),
+                      QStringLiteral("  "), 2);
 
-    text += QLatin1Char('\n') + TrCli("Exit status:") + QLatin1Char('\n');
+    text +=
+        QLatin1Char('\n') + TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Exit status:")) + QLatin1Char('\n');
     for (const ExitRow& row : kExits) {
-        text +=
-            Wrap(TrCli(row.meaning), QStringLiteral("  %1").arg(row.status).leftJustified(6), 7);
+        text += WrapWords(TrCli(row.meaning),
+                          QStringLiteral("  %1").arg(row.status).leftJustified(6), 7);
     }
     return text;
 }

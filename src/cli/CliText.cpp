@@ -9,23 +9,8 @@ QString TrCli(const char* source) {
     return QCoreApplication::translate(kCliContext, source);
 }
 
-namespace {
-
-QString Filled(const QString& translated, const UserText& text) {
-    const QByteArray pattern = translated.toUtf8();
-    return QString::fromStdString(
-        FillPlaces(std::string_view(pattern.constData(), static_cast<std::size_t>(pattern.size())),
-                   text.args));
-}
-
-}  // namespace
-
 QString TrCli(const UserText& text) {
-    return Filled(TrCli(text.source), text);
-}
-
-QString TrText(const UserText& text) {
-    return Filled(QCoreApplication::translate(kTextContext, text.source), text);
+    return Translate(kCliContext, text);
 }
 
 bool PrintOut(std::string_view utf8) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "text/UserText.h"
+#include "text/QtText.h"
 
 namespace zk4 {
 
@@ -16,8 +16,6 @@ inline constexpr const char* kCliContext = "zk4ctl";
 // A zk4ctl sentence, translated (and then filled).
 QString TrCli(const char* source);
 QString TrCli(const UserText& text);
-// A sentence of the link or the serial layer, translated and then filled.
-QString TrText(const UserText& text);
 
 // UTF-8 to standard output. False when the output has gone (a pipe whose reader ended).
 bool PrintOut(std::string_view utf8);

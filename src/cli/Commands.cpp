@@ -24,10 +24,6 @@
 namespace zk4 {
 namespace {
 
-QString Utf8(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
 QString Seconds(double seconds) {
     return Utf8(FormatDialogNumber(seconds));
 }
@@ -64,9 +60,9 @@ class LinkCommand {
         m_session =
             std::make_unique<LinkSession>(ChosenPort(m_options, m_places), m_places.portsFolders,
                                           m_options.tracePath, std::move(events));
-        if (!m_session->TraceError().empty()) {
-            PrintError(QString::fromLocal8Bit(m_session->TraceError().c_str()) + QLatin1Char(' ') +
-                       TrCli("zk4ctl goes on without a trace."));
+        if (m_session->TraceError()) {
+            PrintError(Tr(*m_session->TraceError()) + QLatin1Char(' ') +
+                       TrCli(QT_TRANSLATE_NOOP("zk4ctl", "zk4ctl goes on without a trace.")));
         }
         StopOnSignals(&m_context, [this] { OnStop(); });
         m_deadline.setSingleShot(true);
@@ -92,7 +88,9 @@ class LinkCommand {
         // Stopped after an input has been handled is the link's answer to a product code it
         // does not know; a search would have gone on.
         if (m_session->State() == LinkState::Stopped) {
-            PrintError(TrCli("The device on %1 (%2) answered, but is no ZK4 this tool knows.")
+            PrintError(TrCli(QT_TRANSLATE_NOOP(
+                                 "zk4ctl",
+                                 "The device on %1 (%2) answered, but is no ZK4 this tool knows."))
                            .arg(Utf8(m_session->Port()), Utf8(m_session->Record().device)));
             Finish(kExitNoDevice);
         }
@@ -101,11 +99,11 @@ class LinkCommand {
     virtual void OnMessage(const LinkMessage& message) {
         switch (message.kind) {
             case LinkMessage::Kind::PortRefused:
-                PrintError(TrText(message.text));
+                PrintError(Tr(message.text));
                 Finish(kExitPortRefused);
                 break;
             case LinkMessage::Kind::FirmwareUnsupported:
-                PrintError(TrText(message.text));
+                PrintError(Tr(message.text));
                 Finish(kExitFirmware);
                 break;
             case LinkMessage::Kind::SettingsNotTaken:
@@ -153,7 +151,7 @@ class LinkCommand {
     }
 
     void OnTimeout() {
-        PrintError(TrCli("No ZK4 answered on %1 (%2) within %3 s.")
+        PrintError(TrCli(QT_TRANSLATE_NOOP("zk4ctl", "No ZK4 answered on %1 (%2) within %3 s."))
                        .arg(Utf8(m_session->Port()), Utf8(m_session->Record().device),
                             Seconds(m_options.timeoutSeconds)));
         Finish(kExitNoDevice);
@@ -187,7 +185,7 @@ class InfoCommand final : public LinkCommand {
             LinkCommand::OnMessage(message);
             return;
         }
-        m_firmwareRefused = TrText(message.text);
+        m_firmwareRefused = Tr(message.text);
         PrintWhenComplete();
     }
 
@@ -220,7 +218,7 @@ class WatchCommand final : public LinkCommand {
         m_form = Options().json ? Form::Json : ::isatty(STDOUT_FILENO) ? Form::Table : Form::Csv;
         if (!Options().csvPath.empty()) {
             if (const auto error = m_recorder.Open(Options().csvPath)) {
-                PrintError(TrText(*error));
+                PrintError(Tr(*error));
                 return kExitUsage;
             }
         }
@@ -246,7 +244,7 @@ class WatchCommand final : public LinkCommand {
         }
         if (m_recorder.IsOpen()) {
             if (const auto error = m_recorder.Append(record)) {
-                PrintError(TrText(*error));
+                PrintError(Tr(*error));
                 Finish(kExitUsage);
                 return;
             }
@@ -276,15 +274,17 @@ class WatchCommand final : public LinkCommand {
 
     void OnMessage(const LinkMessage& message) override {
         if (message.kind == LinkMessage::Kind::PortRefused && EverIdentified()) {
-            m_lossReason = TrText(message.text);
+            m_lossReason = Tr(message.text);
             return;
         }
         LinkCommand::OnMessage(message);
     }
 
     void TellLoss() {
-        QString note = TrCli("%1: the device stopped answering; looking for it again.")
-                           .arg(Utf8(Session().Port()));
+        QString note =
+            TrCli(QT_TRANSLATE_NOOP("zk4ctl",
+                                    "%1: the device stopped answering; looking for it again."))
+                .arg(Utf8(Session().Port()));
         if (!m_lossReason.isEmpty()) {
             note += QLatin1Char(' ') + m_lossReason;
         }
@@ -324,14 +324,18 @@ class ChangeCommand final : public LinkCommand {
         m_hz = Options().hzPerMph && takes.hzPerMph;
         if (Options().cylinders && !takes.cylinders) {
             PrintError(
-                TrCli("%1 has no cylinder-number setting: --cylinders is left out.").arg(product));
+                TrCli(QT_TRANSLATE_NOOP(
+                          "zk4ctl", "%1 has no cylinder-number setting: --cylinders is left out."))
+                    .arg(product));
         }
         if (Options().hzPerMph && !takes.hzPerMph) {
             PrintError(
-                TrCli("%1 has no Hz-per-MPH setting: --hz-per-mph is left out.").arg(product));
+                TrCli(QT_TRANSLATE_NOOP("zk4ctl",
+                                        "%1 has no Hz-per-MPH setting: --hz-per-mph is left out."))
+                    .arg(product));
         }
         if (!m_cylinders && !m_hz) {
-            PrintError(TrCli("Nothing was sent."));
+            PrintError(TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Nothing was sent.")));
             Finish(kExitUsage);
             return;
         }
@@ -374,7 +378,7 @@ class ChangeCommand final : public LinkCommand {
 
     void OnMessage(const LinkMessage& message) override {
         if (message.kind == LinkMessage::Kind::SettingsNotTaken) {
-            PrintError(TrText(message.text));
+            PrintError(Tr(message.text));
             Finish(kExitNotTaken);
             return;
         }
@@ -384,8 +388,10 @@ class ChangeCommand final : public LinkCommand {
     void OnStateChanged(LinkState state) override {
         LinkCommand::OnStateChanged(state);
         if (m_sent && Session().State() != LinkState::Linked) {
-            PrintError(TrCli("The device on %1 stopped answering before it reported the new "
-                             "settings.")
+            PrintError(TrCli(QT_TRANSLATE_NOOP(
+                                 "zk4ctl",
+                                 "The device on %1 stopped answering before it reported the new "
+                                 "settings."))
                            .arg(Utf8(Session().Port())));
             Finish(kExitNotTaken);
         }
@@ -461,7 +467,7 @@ int RunScan(const CliOptions& options, const ToolPlaces& places) {
         events.message = [&, number](const LinkMessage& message) {
             if (message.kind == LinkMessage::Kind::PortRefused) {
                 if (WorthTelling(message.text)) {
-                    PrintError(TrText(message.text));
+                    PrintError(Tr(message.text));
                 }
                 done(number);
             }
@@ -503,8 +509,8 @@ int RunScan(const CliOptions& options, const ToolPlaces& places) {
     }
     PrintOut(options.json ? JsonArray(objects) : out);
     if (objects.empty()) {
-        PrintError(
-            TrCli("No ZK4 answered on any port within %1 s.").arg(Seconds(options.timeoutSeconds)));
+        PrintError(TrCli(QT_TRANSLATE_NOOP("zk4ctl", "No ZK4 answered on any port within %1 s."))
+                       .arg(Seconds(options.timeoutSeconds)));
         return kExitNoDevice;
     }
     return kExitDone;

@@ -25,9 +25,10 @@ LinkSession::LinkSession(std::string port, std::vector<std::string> portsFolders
     if (!tracePath.empty()) {
         TracingSerialPort::Opened opened = TracingSerialPort::OpenTrace(m_serial, tracePath);
         m_trace = std::move(opened.port);
-        m_traceError = opened.error;
         if (m_trace) {
             serial = m_trace.get();
+        } else {
+            m_traceError = opened.error;
         }
     }
     m_timer3.setTimerType(Qt::PreciseTimer);

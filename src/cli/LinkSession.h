@@ -45,7 +45,7 @@ class LinkSession final : private LinkView {
     LinkSession& operator=(const LinkSession&) = delete;
 
     // Why the trace file could not be written; empty when it is written or none was asked.
-    const std::string& TraceError() const { return m_traceError; }
+    const std::optional<UserText>& TraceError() const { return m_traceError; }
 
     // The link started, and its first connect burst sent at once rather than a period later.
     void Start();
@@ -83,7 +83,7 @@ class LinkSession final : private LinkView {
     QObject m_context;  // queued moments die with the session
     QtSerialPort m_serial;
     std::unique_ptr<TracingSerialPort> m_trace;
-    std::string m_traceError;
+    std::optional<UserText> m_traceError;
     SteadyClock m_clock;
     RxWindow m_rxWindow;
     QTimer m_timer3;

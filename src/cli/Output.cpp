@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "serial/PortNames.h"
+#include "text/QtText.h"
 
 namespace zk4 {
 namespace {
@@ -80,7 +81,7 @@ std::string TableRow(const ValueRecord& record) {
 }
 
 std::string PortLine(int number, const PortDescription& port) {
-    return Padded(ComName(number), 6) + PortToolTip(port) + "\n";
+    return Padded(ComName(number), 6) + Tr(PortToolTip(port)).toStdString() + "\n";
 }
 
 std::string PortJson(int number, const PortDescription& port) {

@@ -3,30 +3,31 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
+#include <clocale>
 #include <cstdio>
 
+#include "app/Language.h"
 #include "app/Version.h"
 #include "cli/CliOptions.h"
 #include "cli/CliText.h"
 #include "cli/Commands.h"
 #include "cli/StopSignals.h"
+#include "settings/UserConfig.h"
 
 int main(int argc, char* argv[]) {
     const QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zk4ctl"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZK4_VERSION_DOTTED));
     zk4::IgnoreBrokenPipe();
+    std::setlocale(LC_NUMERIC, "C");  // Qt took the user's locale; numbers keep their point
 
     // zk4ctl lives beside ZK4 and finds the window's files as ZK4 in its folder would; the
     // configuration folder is the window's too.
     const QString executable =
         QFileInfo(QCoreApplication::applicationFilePath()).absolutePath() + QStringLiteral("/ZK4");
-    const QString configDir =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
-        QStringLiteral("/ZK4");
-    const zk4::ToolPlaces places = zk4::FindToolPlaces(QFile::encodeName(executable).toStdString(),
-                                                       QFile::encodeName(configDir).toStdString());
+    const zk4::ToolPlaces places =
+        zk4::FindToolPlaces(QFile::encodeName(executable).toStdString(), zk4::UserConfigFolder());
+    zk4::LoadTranslations(QFile::decodeName(places.translationsFolder.c_str()));
 
     const zk4::CliRequest request = zk4::ReadCliArguments(QCoreApplication::arguments());
     switch (request.action) {
@@ -38,7 +39,7 @@ int main(int argc, char* argv[]) {
             return zk4::kExitDone;
         case zk4::CliRequest::Action::Refuse:
             zk4::PrintError(zk4::TrCli(request.refusal) + QLatin1Char('\n') +
-                            zk4::TrCli("Try 'zk4ctl --help'."));
+                            zk4::TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Try 'zk4ctl --help'.")));
             return zk4::kExitUsage;
         case zk4::CliRequest::Action::Run:
             break;

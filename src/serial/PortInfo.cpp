@@ -33,19 +33,22 @@ std::vector<PortDescription> DescribeComPorts(const std::vector<std::string>& po
     return ports;
 }
 
-std::string PortToolTip(const PortDescription& port) {
+UserText PortToolTip(const PortDescription& port) {
     if (!port.present) {
-        return port.device + ": not present";
+        return {QT_TRANSLATE_NOOP("zk4", "%1: not present"), {port.device}};
     }
-    std::string what;
-    for (const std::string& part :
-         {port.description, port.manufacturer,
-          port.serialNumber.empty() ? std::string() : "serial " + port.serialNumber}) {
-        if (!part.empty()) {
-            what += (what.empty() ? "" : ", ") + part;
-        }
+    std::string what = port.description;
+    if (!port.manufacturer.empty()) {
+        what += (what.empty() ? "" : ", ") + port.manufacturer;
     }
-    return port.device + ": " + (what.empty() ? std::string("present") : what);
+    if (!port.serialNumber.empty()) {
+        return {what.empty() ? QT_TRANSLATE_NOOP("zk4", "%1: serial %3")
+                             : QT_TRANSLATE_NOOP("zk4", "%1: %2, serial %3"),
+                {port.device, what, port.serialNumber}};
+    }
+    return {
+        what.empty() ? QT_TRANSLATE_NOOP("zk4", "%1: present") : QT_TRANSLATE_NOOP("zk4", "%1: %2"),
+        {port.device, what}};
 }
 
 }  // namespace zk4

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "text/UserText.h"
+
 namespace zk4 {
 
 struct PortDescription {
@@ -19,6 +21,6 @@ struct PortDescription {
 std::vector<PortDescription> DescribeComPorts(const std::vector<std::string>& portsDirs);
 
 // "/dev/ttyUSB0: FT232R USB UART, FTDI, serial A1B2C3", or "/dev/ttyUSB3: not present".
-std::string PortToolTip(const PortDescription& port);
+UserText PortToolTip(const PortDescription& port);
 
 }  // namespace zk4

@@ -16,8 +16,9 @@ TracingSerialPort::Opened TracingSerialPort::OpenTrace(SerialPort& inner, const 
                                                        TraceClock clock, std::size_t bufferLimit) {
     auto file = std::make_unique<QFile>(QString::fromStdString(path));
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        return {nullptr, "Cannot write the trace to " + path + ": " +
-                             file->errorString().toStdString() + "."};
+        return {nullptr,
+                {QT_TRANSLATE_NOOP("zk4", "Cannot write the trace to %1: %2."),
+                 {path, file->errorString().toStdString()}}};
     }
     return {std::unique_ptr<TracingSerialPort>(
                 new TracingSerialPort(inner, std::move(file), std::move(clock), bufferLimit)),

@@ -28,7 +28,7 @@ class TracingSerialPort final : public SerialPort {
 
     struct Opened {
         std::unique_ptr<TracingSerialPort> port;  // null when the file cannot be written
-        std::string error;                        // the sentence to tell the user then
+        UserText error;                           // the sentence to tell the user then
     };
     // Creates or empties the file at `path`; `inner` must outlive the result.
     static Opened OpenTrace(SerialPort& inner, const std::string& path,

@@ -3,10 +3,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "text/QtText.h"
 #include "ui/DataExchangeRules.h"
 #include "ui/DialogTemplate.h"
 #include "ui/MessageBox.h"
-#include "ui/UiText.h"
 
 namespace zk4 {
 

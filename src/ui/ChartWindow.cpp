@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ui/UiText.h"
+#include "text/QtText.h"
 
 namespace zk4 {
 namespace {

@@ -11,7 +11,7 @@
 #include <variant>
 #include <vector>
 
-#include "ui/UiText.h"
+#include "text/QtText.h"
 
 class QWidget;
 

@@ -1,5 +1,7 @@
 #include "ui/DialogTemplate.h"
 
+#include <QAccessibleWidget>
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QFontMetrics>
@@ -9,8 +11,8 @@
 #include <QPushButton>
 
 #include "serial/PortNames.h"
+#include "text/QtText.h"
 #include "ui/AppIcon.h"
-#include "ui/UiText.h"
 
 namespace zk4 {
 namespace {
@@ -158,6 +160,50 @@ const DialogTemplate& AboutDialogTemplate() {
     return t;
 }
 
+namespace {
+
+// Qt names a combo box after its current text on Linux, leaving the label to a relation that
+// not every screen reader follows. The template's combo boxes are named as every other control
+// (their label or frame) and report their text as their value.
+class AccessibleDropDown final : public QAccessibleWidget {
+  public:
+    explicit AccessibleDropDown(QWidget* combo) : QAccessibleWidget(combo, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text t) const override {
+        return t == QAccessible::Value ? Combo()->currentText() : QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.editable = Combo()->isEditable();
+        s.expandable = true;
+        return s;
+    }
+    QStringList actionNames() const override {
+        return QAccessibleWidget::actionNames() << showMenuAction();
+    }
+    void doAction(const QString& action) override {
+        if (action == showMenuAction()) {
+            Combo()->showPopup();
+        } else {
+            QAccessibleWidget::doAction(action);
+        }
+    }
+
+  private:
+    QComboBox* Combo() const { return static_cast<QComboBox*>(widget()); }
+};
+
+QAccessibleInterface* AccessibleDropDownFactory(const QString&, QObject* object) {
+    auto* combo = dynamic_cast<DropDownComboBox*>(object);
+    return combo ? new AccessibleDropDown(combo) : nullptr;
+}
+
+}  // namespace
+
+DropDownComboBox::DropDownComboBox(QWidget* parent) : QComboBox(parent) {
+    QAccessible::installFactory(AccessibleDropDownFactory);  // once; a second install is ignored
+}
+
 void DropDownComboBox::showPopup() {
     if (onShowList) {
         onShowList();
@@ -183,15 +229,112 @@ QRect DialogUnits::Map(const QRect& r) const {
     return {X(r.x()), Y(r.y()), X(r.width()), Y(r.height())};
 }
 
+namespace {
+
+QString WithoutMnemonic(QString caption) {
+    // "&&" stands for one ampersand; "&" alone marks the next letter.
+    for (qsizetype i = caption.indexOf(QLatin1Char('&')); i >= 0 && i < caption.size();
+         i = caption.indexOf(QLatin1Char('&'), i + 1)) {
+        caption.remove(i, 1);
+    }
+    return caption;
+}
+
+// A combo box's rectangle in the template includes its dropped-down list; closed, it is one
+// line of 12 units.
+QRect ClosedRect(const ControlSpec& control) {
+    QRect r = control.dlu;
+    if (control.kind == ControlKind::DropDownCombo) {
+        r.setHeight(12);
+    }
+    return r;
+}
+
+bool IsFrame(const ControlSpec& control) {
+    return control.kind == ControlKind::GroupBox || control.kind == ControlKind::CentredGroupBox;
+}
+
+// The control a label names: the nearest one to its right whose line holds the label's middle.
+const ControlSpec* LabelledBy(const ControlSpec& label, const std::vector<ControlSpec>& controls) {
+    const QRect l = label.dlu;
+    const ControlSpec* found = nullptr;
+    for (const ControlSpec& c : controls) {
+        const QRect r = ClosedRect(c);
+        const bool named = c.kind != ControlKind::StaticText && !IsFrame(c) &&
+                           c.kind != ControlKind::Icon && c.kind != ControlKind::Hidden;
+        if (named && r.left() >= l.right() && r.top() <= l.center().y() &&
+            l.center().y() <= r.bottom() && (!found || r.left() < found->dlu.left())) {
+            found = &c;
+        }
+    }
+    return found;
+}
+
+// The caption of the innermost frame that holds the control, or nullptr.
+const char* FrameCaptionAround(const ControlSpec& control,
+                               const std::vector<ControlSpec>& controls) {
+    const QRect r = ClosedRect(control);
+    const ControlSpec* inner = nullptr;
+    for (const ControlSpec& frame : controls) {
+        if (IsFrame(frame) && frame.dlu.contains(r) && (!inner || inner->dlu.contains(frame.dlu))) {
+            inner = &frame;
+        }
+    }
+    return inner ? inner->caption : nullptr;
+}
+
+// What a screen reader says for each control: a button's caption, the label in front of a
+// control, or the caption of the frame around it. A value box then reads its text as its
+// value, and a combo box is never named after what it holds.
+void NameControls(const DialogTemplate& tmpl, const std::vector<QWidget*>& widgets) {
+    for (std::size_t i = 0; i < tmpl.controls.size(); ++i) {
+        const ControlSpec& control = tmpl.controls[i];
+        QWidget* w = widgets[i];
+        switch (control.kind) {
+            case ControlKind::PushButton:
+            case ControlKind::DefaultButton:
+                w->setAccessibleName(WithoutMnemonic(Tr(control.caption)));
+                break;
+            case ControlKind::StaticText:
+                if (const ControlSpec* named = LabelledBy(control, tmpl.controls)) {
+                    QWidget* buddy = widgets[static_cast<std::size_t>(named - &tmpl.controls[0])];
+                    static_cast<QLabel*>(w)->setBuddy(buddy);
+                    buddy->setAccessibleName(WithoutMnemonic(Tr(control.caption)));
+                }
+                break;
+            case ControlKind::ReadOnlyBox:
+            case ControlKind::ReadOnlyTabStop:
+            case ControlKind::EditBox:
+            case ControlKind::DropDownCombo:
+                if (w->accessibleName().isEmpty()) {
+                    if (const char* caption = FrameCaptionAround(control, tmpl.controls)) {
+                        w->setAccessibleName(WithoutMnemonic(Tr(caption)));
+                    }
+                }
+                break;
+            default:
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+QFont DialogFont(const DialogTemplate& tmpl) {
+    // A font set in pixels has no point size (-1) and leaves the template's.
+    return QFont(Utf8(tmpl.fontFamily),
+                 std::max(tmpl.fontPointSize, QApplication::font().pointSize()));
+}
+
 QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTemplate& tmpl) {
-    QFont font(Utf8(tmpl.fontFamily), tmpl.fontPointSize);
-    dialog.setFont(font);
+    dialog.setFont(DialogFont(tmpl));
     const DialogUnits du(dialog.font());
     dialog.setWindowTitle(Tr(tmpl.caption));
     dialog.setFixedSize(du.X(tmpl.widthDlu), du.Y(tmpl.heightDlu));
 
     QHash<int, QWidget*> byId;
     std::vector<QWidget*> frames;
+    std::vector<QWidget*> widgets;  // in template order
     QWidget* previousTabStop = nullptr;
 
     for (const ControlSpec& control : tmpl.controls) {
@@ -273,6 +416,7 @@ QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTempla
         }
         w->setGeometry(rect);
         w->setEnabled(control.initiallyEnabled);
+        widgets.push_back(w);
         if (control.id >= 0) {
             w->setObjectName(QStringLiteral("ctrl%1").arg(control.id));
             w->setProperty("ctrlId", control.id);
@@ -290,6 +434,7 @@ QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTempla
     for (QWidget* frame : frames) {
         frame->lower();
     }
+    NameControls(tmpl, widgets);
     return byId;
 }
 

@@ -97,16 +97,23 @@ class DialogUnits {
 };
 
 // The template's drop-down combo box; `onShowList` runs each time its list is about to open.
+// Screen readers hear it by the name the builder gives it, and its text as its value.
 class DropDownComboBox : public QComboBox {
   public:
-    using QComboBox::QComboBox;
+    explicit DropDownComboBox(QWidget* parent = nullptr);
     std::function<void()> onShowList;
     void showPopup() override;
 };
 
+// The dialog's font: the template's family at the desktop's point size, never smaller than the
+// template's. The dialog units follow it, so the whole window grows with the desktop's font.
+QFont DialogFont(const DialogTemplate& tmpl);
+
 // Creates the template's controls on `dialog` (caption, font, size included) and returns
 // them by identifier. Frames are lowered beneath the other controls and let clicks through;
-// the tab order follows the template.
+// the tab order follows the template. Every control gets an accessible name: a button its
+// caption, a control with a label in front of it the label (its buddy), any other the caption
+// of the innermost frame that holds it.
 QHash<int, QWidget*> BuildDialogFromTemplate(QDialog& dialog, const DialogTemplate& tmpl);
 
 }  // namespace zk4

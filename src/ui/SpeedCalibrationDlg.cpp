@@ -10,8 +10,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "text/QtText.h"
 #include "ui/DataExchangeRules.h"
-#include "ui/UiText.h"
 
 namespace zk4 {
 

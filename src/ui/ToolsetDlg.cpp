@@ -70,7 +70,7 @@ void CToolsetDlg::DescribePorts() {
     const std::vector<PortDescription> ports = DescribeComPorts(PlacesOf(m_platform).portsFolders);
     for (int i = 0; i < combo->count() && i < static_cast<int>(ports.size()); ++i) {
         const PortDescription& port = ports[static_cast<std::size_t>(i)];
-        combo->setItemData(i, QString::fromStdString(PortToolTip(port)), Qt::ToolTipRole);
+        combo->setItemData(i, Tr(PortToolTip(port)), Qt::ToolTipRole);
         QFont font = combo->font();
         font.setBold(port.present);
         combo->setItemData(i, font, Qt::FontRole);
@@ -363,7 +363,7 @@ void CToolsetDlg::BuildWindowMenu() {
     // The window manager's own menu cannot be extended here, so the dialog carries a window
     // menu of its own: right click on the free area of the dialog, or Alt+Space.
     m_windowMenu = new QMenu(this);
-    QAction* close = m_windowMenu->addAction(QStringLiteral("&Close"));
+    QAction* close = m_windowMenu->addAction(tr("&Close"));
     close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     close->setData(kScClose);
     m_workshop->AddCommands(*m_windowMenu);

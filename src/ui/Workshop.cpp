@@ -10,9 +10,9 @@
 #include <QStandardPaths>
 
 #include "serial/PortNames.h"
+#include "text/QtText.h"
 #include "ui/ChartWindow.h"
 #include "ui/SpeedCalibrationDlg.h"
-#include "ui/UiText.h"
 
 namespace zk4 {
 namespace {

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# The command lines of ZK4 and zk4-sim that print and exit, with no display at all: a table
-# of arguments and what each must print on standard output and standard error, and its exit
-# status. --help must also leave the user's configuration folder uncreated.
-#   command_line_test.sh <ZK4> <zk4-sim>
+# The command lines of ZK4, zk4ctl and zk4-sim that print and exit, with no display at all: a
+# table of arguments and what each must print on standard output and standard error, and its
+# exit status, in the language the locale asks for. --help must also leave the user's
+# configuration folder uncreated.
+#   command_line_test.sh <ZK4> <zk4-sim>      (zk4ctl is the one beside ZK4)
 set -euo pipefail
-# shellcheck disable=SC2034  # both are read through the table's program column
-tool=$1 sim=$2
+tool_path=$1 sim_path=$2
+ctl_path=$(dirname "$tool_path")/zk4ctl
 if [ -z "${ZK4_COMMAND_LINE_TEST_NO_DISPLAY:-}" ]; then
   export ZK4_COMMAND_LINE_TEST_NO_DISPLAY=1
   exec env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= bash "$0" "$@"
@@ -13,7 +14,15 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME=$work/config
-beside=$(cd "$(dirname "$tool")" && pwd)
+beside=$(cd "$(dirname "$tool_path")" && pwd)
+unset LANGUAGE LC_ALL LC_MESSAGES
+# The programs of the table, in English unless a row names a language: LANG=es_MX.UTF-8 as a
+# Spanish desktop sets it, or a C message locale that wins over LANGUAGE.
+tool() { LANG=C.UTF-8 "$tool_path" "$@"; }
+tool_es() { LANG=es_MX.UTF-8 "$tool_path" "$@"; }
+tool_c_over_language() { LANGUAGE=es LANG=es_MX.UTF-8 LC_MESSAGES=C "$tool_path" "$@"; }
+ctl_es() { LANG=es_MX.UTF-8 "$ctl_path" "$@"; }
+sim() { "$sim_path" "$@"; }
 
 matches() {  # matches FILE PATTERNS: "-" for an empty file, else ";"-separated regexes, all found
   if [ "$2" = "-" ]; then
@@ -32,7 +41,7 @@ failed=0
 while IFS='|' read -r name program arguments status out err; do
   read -ra args <<<"$arguments"
   rc=0
-  "${!program}" "${args[@]}" >"$work/out" 2>"$work/err" || rc=$?
+  "$program" "${args[@]}" >"$work/out" 2>"$work/err" || rc=$?
   if [ "$rc" != "$status" ] || ! matches "$work/out" "$out" || ! matches "$work/err" "$err"; then
     echo "FAIL $name: status $rc (expected $status)"
     sed 's/^/  out: /' "$work/out"
@@ -52,6 +61,11 @@ unknown option before help|tool|--help --bogus|2|-|bogus;ZK4 --help
 trace without its file|tool|--trace|2|-|trace;ZK4 --help
 argument that is no option|tool|stray|2|-|stray;ZK4 --help
 simulator version|sim|--version|0|^zk4-sim 1\.0\.0\.1$|-
+help in Spanish|tool_es|--help|0|^Uso: ZK4 \[opciones\]$;--trace <archivo>;^Configuración:$;$beside/ZK4\.ini|-
+refusal in Spanish, Qt's reason too|tool_es|--bogus|2|-|Opción desconocida;^Pruebe 'ZK4 --help'\.$
+a C message locale is English whatever LANGUAGE says|tool_c_over_language|--help|0|^Usage: ZK4 \[options\]$|-
+zk4ctl help in Spanish|ctl_es|--help|0|^Uso: zk4ctl <comando> \[opciones\]$;^Estado de salida:$|-
+zk4ctl refusal in Spanish|ctl_es|bogus|2|-|Comando desconocido 'bogus';Pruebe 'zk4ctl --help'
 EOF_TABLE
 
 if [ -e "$XDG_CONFIG_HOME" ]; then

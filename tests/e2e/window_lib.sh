@@ -8,7 +8,8 @@ if [ -z "${ZK4_WINDOW_TEST_IN_XVFB:-}" ]; then
   export ZK4_WINDOW_TEST_IN_XVFB=1
   exec xvfb-run -a -s "-screen 0 1024x600x24" "$0" "$@"
 fi
-unset QT_QPA_PLATFORM
+unset QT_QPA_PLATFORM LANGUAGE
+export LC_ALL=C.UTF-8  # the texts looked for are English, whatever the developer's shell speaks
 work=$(mktemp -d)
 # In a sanitizer build: the platform's D-Bus library keeps a buffer until exit (not ours).
 printf 'leak:libdbus-1.so\n' >"$work/lsan.supp"

@@ -34,7 +34,7 @@ TEST(TracingSerialPort, TracesWhatPassesAtDestructionOrSaysWhyItCannot) {
     std::int64_t us = 1'000'000;
     auto opened = TracingSerialPort::OpenTrace(
         inner, dir / "trace", [&us] { return std::exchange(us, us + 1500); }, 600);
-    ASSERT_TRUE(opened.port) << opened.error;
+    ASSERT_TRUE(opened.port) << opened.error.English();
     SerialPort& port = *opened.port;
     port.SelectPort(7);
     inner.refuseOpen = "COM7 is in use.";
@@ -57,7 +57,7 @@ TEST(TracingSerialPort, TracesWhatPassesAtDestructionOrSaysWhyItCannot) {
               "1009.000 -- 1 lines lost here: the trace file did not keep up\n"
               "1009.000 -- COM7 closed\n1010.500 -- trace ends\n");
     EXPECT_EQ(
-        TracingSerialPort::OpenTrace(inner, dir / "missing/trace").error,
+        TracingSerialPort::OpenTrace(inner, dir / "missing/trace").error.English(),
         "Cannot write the trace to " + dir / "missing/trace" + ": No such file or directory.");
 }
 

@@ -25,6 +25,64 @@ TEST(ToolPlaces, APortableCopyKeepsItsSettingsBesideItself) {
     EXPECT_FALSE(fs::exists(dir.Path() / "config"));
 }
 
+// Installed or portable, told by the layout around the executable; the folder can be written in
+// every row (as it can for root in /usr/bin), so only the layout decides.
+TEST(ToolPlaces, AnInstalledCopyKeepsEverythingInTheConfigurationFolder) {
+    const struct {
+        const char* name;
+        std::vector<const char*> folders;  // made under the test's folder
+        const char* leftover;              // a ZK4.ini already beside the executable, or ""
+        const char* settings;
+        std::vector<const char*> ports;
+        const char* translations;
+    } rows[] = {
+        {"installed under any prefix",
+         {"usr/bin", "usr/share/zk4-toolset"},
+         "",
+         "config/ZK4/ZK4.ini",
+         {"config/ZK4/ports"},
+         "usr/share/zk4-toolset/translations"},
+        {"installed, an old ZK4.ini beside it is left alone",
+         {"usr/bin", "usr/share/zk4-toolset"},
+         "usr/bin/ZK4.ini",
+         "config/ZK4/ZK4.ini",
+         {"config/ZK4/ports"},
+         "usr/share/zk4-toolset/translations"},
+        {"portable beside a share folder that is not ours",
+         {"usr/bin", "usr/share/other"},
+         "",
+         "usr/bin/ZK4.ini",
+         {"usr/bin/ports", "config/ZK4/ports"},
+         "usr/bin/translations"},
+        {"portable: our data folder, but not in bin",
+         {"usr/tools", "usr/share/zk4-toolset"},
+         "",
+         "usr/tools/ZK4.ini",
+         {"usr/tools/ports", "config/ZK4/ports"},
+         "usr/tools/translations"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        test::TempDir dir;
+        for (const char* folder : row.folders) {
+            fs::create_directories(dir.Path() / folder);
+        }
+        if (*row.leftover) {
+            test::WriteFile(dir.Path() / row.leftover, "COM=3;\r\n");
+        }
+        const std::string exe = (dir.Path() / row.folders.front() / "ZK4").string();
+        const ToolPlaces places = FindToolPlaces(exe, (dir.Path() / "config/ZK4").string());
+
+        EXPECT_EQ(fs::path(places.settingsFile), dir.Path() / row.settings);
+        std::vector<fs::path> ports;
+        for (const std::string& folder : places.portsFolders) {
+            ports.push_back(fs::path(folder).lexically_relative(dir.Path()));
+        }
+        EXPECT_EQ(ports, std::vector<fs::path>(row.ports.begin(), row.ports.end()));
+        EXPECT_EQ(fs::path(places.translationsFolder), dir.Path() / row.translations);
+    }
+}
+
 // File modes decide: root ignores them, so as root this runs again as uid 65534.
 TEST(ToolPlaces, SettingsBesideAWritableCopyElseInTheConfigurationFolder) {
     if (!test::PosixSystem()) {

@@ -5,22 +5,8 @@
 # adapter is pulled out and go on once it is back; and the tool killed (SIGKILL) as the device
 # answers a poll must have left that poll's row, written before the poll was sent, in the file.
 #   record_test.sh <ZK4> <zk4-sim>
-set -euo pipefail
 tool=$1 sim=$2
-if [ -z "${ZK4_RECORD_TEST_IN_XVFB:-}" ]; then
-  ZK4_RECORD_TEST_IN_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x600x24" "$0" "$@"
-fi
-unset QT_QPA_PLATFORM
-work=$(mktemp -d)
-printf 'leak:libdbus-1.so\n' >"$work/lsan.supp"  # the platform's, in a sanitizer build
-export LSAN_OPTIONS="suppressions=$work/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-trap 'kill -TERM $(jobs -p) 2>/dev/null || true; wait || true; rm -rf "$work"' EXIT
-fail() { echo "FAILED: $*" >&2; exit 1; }
-wait_for() { # wait_for SECONDS COMMAND...: true once COMMAND succeeds, false at the deadline
-  local deadline=$((SECONDS + $1))
-  shift
-  until "$@"; do ((SECONDS < deadline)) && sleep 0.05 || return 1; done
-}
+. "$(dirname "$0")/../e2e/window_lib.sh" "$@"
 window() { xwininfo -root -tree | awk -v t="\"$1" 'index($0, t) { print $1; exit }'; }
 shown() { [ -n "$(window "$1")" ]; }  # 'ZK4": ("': a box titled ZK4, with a class
 press() { xdotool windowfocus --sync "$(window "$1")" && xdotool key "$2"; }
