@@ -14,6 +14,7 @@ main() { window 'ZK4 ('; }
 main_open() { [ -n "$(main)" ]; }
 box_open() { [ -n "$(box)" ]; }
 box_closed() { [ -z "$(box)" ]; }
+ok() { press "$(box)" Return && wait_for 5 box_closed; }  # OK on the message, and it is gone
 press() { # press WINDOW KEY...
   local id=$1
   shift
@@ -51,8 +52,7 @@ wait_for 15 box_open || fail "no message when the adapter went away"
 start_sim back COM1 --serial 77
 wait_for 15 at_least 2 H\>D 'AT RALL\r\n' D\>H 'ACK ID' || fail "not polled again behind the message"
 box_open || fail "the message closed by itself"
-press "$(box)" Return
-wait_for 5 box_closed || fail "OK did not close the message"
+ok || fail "OK did not close the message"
 stop_tool
 passed=$((passed + 1))
 
@@ -67,8 +67,7 @@ polls=$(count H\>D 'AT RALL\r\n')
 wait_for 10 at_least $((polls + 3)) H\>D 'AT RALL\r\n' || fail "polling stopped behind the message"
 box_open || fail "the message closed by itself"
 
-press "$(box)" Return
-wait_for 5 box_closed || fail "OK did not close the message"
+ok || fail "OK did not close the message"
 stop_tool
 
 # 3. A refused Exit: "abc" in the Hz box (three Tabs from Exit: Disconnect, the cylinder number,
@@ -77,8 +76,7 @@ start_tool COM2
 wait_for 15 at_least 1 D\>H 'ACK ID' || fail "not identified"
 press "$(main)" Tab Tab Tab ctrl+a a b c Return
 wait_for 10 box_open || fail "no message for the refused entry"
-press "$(box)" Return
-wait_for 5 box_closed || fail "OK did not close the refused entry's message"
+ok || fail "OK did not close the refused entry's message"
 polls=$(count H\>D 'AT RALL\r\n')
 wait_for 10 at_least $((polls + 2)) H\>D 'AT RALL\r\n' || fail "no polls after the refused Exit"
 stop_tool
@@ -89,8 +87,7 @@ ln -sf "$work/no-such-adapter" "$work/ports/COM7"
 start_tool COM7
 wait_for 15 box_open || fail "no message for a missing port"
 wait_for 10 at_least 2 -- 'not opened' || fail "the missing port is not tried again behind the message"
-press "$(box)" Return
-wait_for 5 box_closed || fail "OK did not close the message"
+ok || fail "OK did not close the message"
 # The trace is written once a second; its times are the steady clock's, which Python reads too.
 press "$(main)" alt+i
 pressed=$(python3 -c 'import time; print(int(time.monotonic() * 1000))')
