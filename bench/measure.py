@@ -27,6 +27,9 @@ import subprocess
 import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+import wiretrace  # noqa: E402  (the wire trace's one reader)
+
 CLK_TCK = os.sysconf("SC_CLK_TCK")
 READY_TIMEOUT_S = 10
 LOCK_DIRS = ("/var/lock", "/run/lock", "/tmp", "/var/tmp")
@@ -101,9 +104,6 @@ def io_counters(pid):
 #                                                       \\ \r \n \t or \xHH
 
 LOG_BYTE_LINE = re.compile(r"^(\d+) ([0-9A-F]{2})$")
-LOG_CHUNK_LINE = re.compile(r"^(\d+)\.(\d{3}) H>D (.*)$")
-LOG_CHUNK_BYTE = re.compile(r"\\x([0-9A-Fa-f]{2})|\\(.)|(.)")
-LOG_ESCAPES = {"\\": 0x5C, "r": 0x0D, "n": 0x0A, "t": 0x09}
 
 
 def read_log(path):
@@ -120,13 +120,10 @@ def read_log(path):
                 if m:
                     entries.append((int(m.group(1)), int(m.group(2), 16)))
                     continue
-                m = LOG_CHUNK_LINE.match(line) if " H>D " in line else None
-                if m:
-                    us = int(m.group(1)) * 1000 + int(m.group(2))
-                    for hex_byte, escape, plain in LOG_CHUNK_BYTE.findall(m.group(3)):
-                        byte = (int(hex_byte, 16) if hex_byte else
-                                LOG_ESCAPES.get(escape, 0) if escape else ord(plain))
-                        entries.append((us, byte))
+                chunk = wiretrace.parse(line)
+                if chunk and chunk[1] == "H>D":
+                    us = round(chunk[0] * 1000)
+                    entries.extend((us, byte) for byte in chunk[2])
     except FileNotFoundError:
         pass
     return entries

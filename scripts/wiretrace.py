@@ -3,6 +3,13 @@
 One line per chunk of bytes: "<ms>.<us> <tag> <bytes>", where the tag is H>D (host to
 device), D>H (device to host) or -- (a note in words), and the bytes are printable ASCII as
 they are, with backslash, CR, LF and TAB written \\\\ \\r \\n \\t and every other byte \\xHH.
+
+As a command, for scripts and tests:
+  wiretrace.py FILE TAG                     what went that way, as bytes
+  wiretrace.py count FILE TAG TEXT [OPTIONS] how often TEXT went that way, on stdout
+      --after TAG2 TEXT2   only after the last time TEXT2 (any case) went TAG2's way
+      --since MS           only in lines stamped after MS
+  TEXT may hold \\r and \\n.
 """
 import re
 import sys
@@ -29,15 +36,23 @@ def unescape(text):
     return bytes(out)
 
 
+def parse(line):
+    """(time in ms, tag, bytes) of one trace line (a note's words as bytes), or None."""
+    m = _LINE.match(line.rstrip("\n"))
+    if not m:
+        return None
+    ms = int(m.group(1)) + int(m.group(2)) / 1000
+    data = m.group(4)
+    return ms, m.group(3), data.encode("latin-1") if m.group(3) == "--" else unescape(data)
+
+
 def read(path):
-    """(time in ms, tag, bytes) for each line of the trace that is one (a note's words as bytes)."""
+    """parse() of each line of the trace that is one."""
     with open(path, encoding="latin-1") as trace:
         for line in trace:
-            m = _LINE.match(line.rstrip("\n"))
-            if m:
-                ms = int(m.group(1)) + int(m.group(2)) / 1000
-                data = m.group(4)
-                yield ms, m.group(3), data.encode("latin-1") if m.group(3) == "--" else unescape(data)
+            entry = parse(line)
+            if entry:
+                yield entry
 
 
 def joined(path, tag):
@@ -45,6 +60,34 @@ def joined(path, tag):
     return b"".join(data for _, t, data in read(path) if t == tag)
 
 
+def count(path, tag, text, after=None, since=None):
+    """How often `text` went `tag`'s way, after the last `after` (tag, text) and `since` ms."""
+    lines = list(read(path))
+    if after:
+        marks = [i for i, (_, t, d) in enumerate(lines) if t == after[0] and after[1] in d.upper()]
+        lines = lines[marks[-1] + 1:] if marks else []
+    if since is not None:
+        lines = [line for line in lines if line[0] > since]
+    return b"".join(d for _, t, d in lines if t == tag).count(text)
+
+
+def _text(arg):
+    return arg.replace("\\r", "\r").replace("\\n", "\n").encode("latin-1")
+
+
 if __name__ == "__main__":
-    # wiretrace.py FILE TAG: what went that way, as bytes on stdout.
-    sys.stdout.buffer.write(joined(sys.argv[1], sys.argv[2]))
+    args = sys.argv[1:]
+    if args and args[0] == "count":
+        path, tag, text = args[1], args[2], _text(args[3])
+        after = since = None
+        rest = args[4:]
+        while rest:
+            if rest[0] == "--after":
+                after, rest = (rest[1], _text(rest[2])), rest[3:]
+            elif rest[0] == "--since":
+                since, rest = float(rest[1]), rest[2:]
+            else:
+                sys.exit("unknown option " + rest[0])
+        print(count(path, tag, text, after, since))
+    else:
+        sys.stdout.buffer.write(joined(args[0], args[1]))

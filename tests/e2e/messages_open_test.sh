@@ -14,6 +14,7 @@ main() { window 'ZK4 ('; }
 main_open() { [ -n "$(main)" ]; }
 box_open() { [ -n "$(box)" ]; }
 box_closed() { [ -z "$(box)" ]; }
+ok() { press "$(box)" Return && wait_for 5 box_closed; }  # OK on the message, and it is gone
 press() { # press WINDOW KEY...
   local id=$1
   shift
@@ -21,21 +22,7 @@ press() { # press WINDOW KEY...
 }
 # count TAG TEXT [AFTER_TAG AFTER_TEXT]: how often TEXT went that way in the trace, counting
 # only after the last time AFTER_TEXT went AFTER_TAG's way.
-count() {
-  python3 - "$work/trace.txt" "$scripts" "$@" <<'PYEOF'
-import sys
-sys.path.insert(0, sys.argv[2])
-import wiretrace
-tag, text = sys.argv[3], sys.argv[4].encode().decode("unicode_escape").encode("latin-1")
-lines = list(wiretrace.read(sys.argv[1]))
-if len(sys.argv) > 5:
-    mark = sys.argv[6].encode()
-    last = max((i for i, (_, t, d) in enumerate(lines) if t == sys.argv[5] and mark in d.upper()),
-               default=len(lines))
-    lines = lines[last + 1:]
-print(b"".join(d for _, t, d in lines if t == tag).count(text))
-PYEOF
-}
+count() { python3 "$scripts/wiretrace.py" count "$work/trace.txt" "$1" "$2" ${3:+--after "$3" "$4"}; }
 at_least() { (($(count "${@:2}") >= $1)); }
 start_sim() { # start_sim NAME PORT OPTIONS...
   local name=$1 port=$2
@@ -65,8 +52,7 @@ wait_for 15 box_open || fail "no message when the adapter went away"
 start_sim back COM1 --serial 77
 wait_for 15 at_least 2 H\>D 'AT RALL\r\n' D\>H 'ACK ID' || fail "not polled again behind the message"
 box_open || fail "the message closed by itself"
-press "$(box)" Return
-wait_for 5 box_closed || fail "OK did not close the message"
+ok || fail "OK did not close the message"
 stop_tool
 passed=$((passed + 1))
 
@@ -81,8 +67,7 @@ polls=$(count H\>D 'AT RALL\r\n')
 wait_for 10 at_least $((polls + 3)) H\>D 'AT RALL\r\n' || fail "polling stopped behind the message"
 box_open || fail "the message closed by itself"
 
-press "$(box)" Return
-wait_for 5 box_closed || fail "OK did not close the message"
+ok || fail "OK did not close the message"
 stop_tool
 
 # 3. A refused Exit: "abc" in the Hz box (three Tabs from Exit: Disconnect, the cylinder number,
@@ -91,8 +76,7 @@ start_tool COM2
 wait_for 15 at_least 1 D\>H 'ACK ID' || fail "not identified"
 press "$(main)" Tab Tab Tab ctrl+a a b c Return
 wait_for 10 box_open || fail "no message for the refused entry"
-press "$(box)" Return
-wait_for 5 box_closed || fail "OK did not close the refused entry's message"
+ok || fail "OK did not close the refused entry's message"
 polls=$(count H\>D 'AT RALL\r\n')
 wait_for 10 at_least $((polls + 2)) H\>D 'AT RALL\r\n' || fail "no polls after the refused Exit"
 stop_tool
@@ -103,8 +87,7 @@ ln -sf "$work/no-such-adapter" "$work/ports/COM7"
 start_tool COM7
 wait_for 15 box_open || fail "no message for a missing port"
 wait_for 10 at_least 2 -- 'not opened' || fail "the missing port is not tried again behind the message"
-press "$(box)" Return
-wait_for 5 box_closed || fail "OK did not close the message"
+ok || fail "OK did not close the message"
 # The trace is written once a second; its times are the steady clock's, which Python reads too.
 press "$(main)" alt+i
 pressed=$(python3 -c 'import time; print(int(time.monotonic() * 1000))')
@@ -112,16 +95,9 @@ pressed=$(python3 -c 'import time; print(int(time.monotonic() * 1000))')
 sleep 3
 kill -0 "$tool_pid" || fail "the tool ended"
 stop_tool
-tries_after=$(python3 - "$work/trace.txt" "$scripts" "$pressed" <<'PYEOF'
-import sys
-sys.path.insert(0, sys.argv[2])
-import wiretrace
 # A second for the key to arrive and a try that had begun to end.
-since = int(sys.argv[3]) + 1000
-print(sum(1 for ms, tag, data in wiretrace.read(sys.argv[1])
-          if tag == "--" and b"not opened" in data and ms > since))
-PYEOF
-)
+tries_after=$(python3 "$scripts/wiretrace.py" count "$work/trace.txt" -- 'not opened' \
+  --since $((pressed + 1000)))
 ((tries_after == 0)) || fail "Disconnect did not stop the search ($tries_after tries after it)"
 passed=$((passed + 1))
 echo "messages open test: $passed passed, 0 failed"

@@ -33,18 +33,13 @@ wait_for 15 titled "ZK4" || fail "no message for a trace file that cannot be mad
 kill -TERM $!
 wait_for 5 gone $! || fail "SIGTERM did not end the tool behind its message"
 "$work/copy/ZK4" --trace "$work/trace.txt" &
+# The connect burst first, then polls and no second "AT ID?"; the identification received.
 conversation() {
-  python3 - "$work/trace.txt" "$scripts" <<'EOF'
-import sys
-sys.path.insert(0, sys.argv[2])
-import wiretrace
-sent = wiretrace.joined(sys.argv[1], "H>D")
-got = wiretrace.joined(sys.argv[1], "D>H")
-burst = b"AT FW=?\r\nAT ID?\r\nAT RALL\r\n"
-ok = sent.startswith(burst) and sent[len(burst):].count(b"AT RALL\r\n") >= 2 \
-    and b"AT ID?" not in sent[len(burst):] and b"ACK ID" in got.upper()
-sys.exit(0 if ok else 1)
-EOF
+  local trace=$work/trace.txt
+  [ "$(python3 "$scripts/wiretrace.py" "$trace" 'H>D' | head -c 24)" = $'AT FW=?\r\nAT ID?\r\nAT RALL' ] &&
+    (($(python3 "$scripts/wiretrace.py" count "$trace" 'H>D' 'AT RALL\r\n') >= 3)) &&
+    (($(python3 "$scripts/wiretrace.py" count "$trace" 'H>D' 'AT ID?') == 1)) &&
+    (($(python3 "$scripts/wiretrace.py" count "$trace" 'D>H' 'ACK ID') >= 1))
 }
 wait_for 15 conversation || fail "the trace does not show burst, identification and polls"
 traced=$!

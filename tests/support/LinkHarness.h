@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <functional>
-#include <numeric>
 #include <string>
 #include <vector>
 
+#include "SimDevice.h"
 #include "supervision/Link.h"
 #include "support/FakeClock.h"
 #include "support/FakeSerialPort.h"
@@ -64,20 +64,6 @@ inline const std::string kIdJ1708_003 = "ACK ID65876543210051\r\n";  // 30541989
 inline const std::string kFirmwareOk = "AT FW=0.5N\r\n";
 inline const std::string kBurst = "AT FW=?\r\nAT ID?\r\nAT RALL\r\n";
 inline const std::string kPoll = "AT RALL\r\n";
-
-// An identification line: pairs with the low-nibble character first, two free characters, and
-// the checksum that makes bytes 0..17 plus itself sum to 0 (one off when asked).
-inline std::string MakeIdLine(std::uint8_t code, std::uint32_t serialNo, bool goodChecksum = true) {
-    std::string line = "ACK ID";
-    const auto pair = [&](unsigned b) {
-        line += {"0123456789ABCDEF"[b & 0xF], "0123456789ABCDEF"[(b >> 4) & 0xF]};
-    };
-    for (unsigned b : {0u + code, serialNo, serialNo >> 8, serialNo >> 16, serialNo >> 24, 0u}) {
-        pair(b & 0xFF);
-    }
-    pair((goodChecksum ? 0 : 1) - std::accumulate(line.begin(), line.end(), 0u));
-    return line + "\r\n";
-}
 
 struct LinkHarness {
     LinkHarness() { link.Start(false); }
