@@ -43,11 +43,15 @@ std::string DefaultRecordName(const DeviceValues& values, const QDate& date) {
                                (c >= 'a' && c <= 'z') || c == '-';
             name += plain ? c : '-';
         }
-        name += "_" + std::to_string(values.m_dwSerialNo);
+        name += '_';
+        name += std::to_string(values.m_dwSerialNo);
     } else {
         name = "ZK4";
     }
-    return name + "_" + date.toString(Qt::ISODate).toStdString() + ".csv";
+    name += '_';
+    name += date.toString(Qt::ISODate).toStdString();
+    name += ".csv";
+    return name;
 }
 
 }  // namespace zk4
