@@ -118,14 +118,14 @@ QString EmptyThenType(DialogHarness& h, int id, const QString& keys) {
 
 TEST(MainDialog, PollsNeverRewriteWhatTheUserTypesButFactoryDefaultAndDisconnectDo) {
     Shown h;
-    EXPECT_EQ(EmptyThenType(h, IDC_HZ_PER_MPH, "2.25"), "|2|2.|2.2|2.25");
+    EXPECT_EQ(EmptyThenType(h, IDC_HZ_PER_MPH, "99.9999"), "|9|99|99.|99.9|99.99|99.999|99.9999");
     EXPECT_EQ(EmptyThenType(h, IDC_CYLINDERS, "2"), "|2");
     EXPECT_EQ(EmptyThenType(h, IDC_PORT, "COM"), "|C|CO|COM");  // combo boxes keep it as typed
     // Running values are redrawn at most five times a second.
     EXPECT_TRUE(QTest::qWaitFor([&] { return h.Text(IDC_ENGINE_RPM) == "800"; }, 1000));
     h.serial.ClearWritten();
     h.Click(IDC_PROCEED);
-    EXPECT_EQ(h.serial.WrittenText(), "AT CN=2\r\nAT HZ=02.2500\r\n");
+    EXPECT_EQ(h.serial.WrittenText(), "AT CN=2\r\nAT HZ=99.9999\r\n");  // the highest taken
 
     // Factory Default and Disconnect reset the settings, but the port choice stays.
     h.SetText(IDC_PORT, "COM12");
