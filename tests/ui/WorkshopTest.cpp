@@ -30,19 +30,18 @@ struct Shown : DialogHarness {
     }
     void Poll(int times = 1) {  // the device answers, then the tick
         for (int i = 0; i < times; ++i) {
-            serial.Receive(
-                "AT DV=12.6\r\nAT RPM=800\r\nAT MPH=45\r\nAT CN=4\r\nAT HZVSMPH=1.7881\r\n");
+            serial.Receive("AT DV=12.6\r\nAT RPM=800\r\nAT MPH=45\r\nAT HZVSMPH=1.7881\r\n");
             Tick();
         }
     }
     // Presses `key` in the Hz-per-MPH box (the dialog active again); once a modal window is up,
     // runs `then` with it, and closes it if it is still open.
-    void Press(
-        QKeyCombination key, const std::function<void(QDialog*)>& then = [](QDialog*) {}) {
+    void Press(QKeyCombination key, const std::function<void(QDialog*)>& then = {}) {
         QApplication::setActiveWindow(dlg.get());
         Item(IDC_HZ_PER_MPH)->setFocus();
         QTimer::singleShot(0, [then] {
-            if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (modal && then) {
                 QApplication::setActiveWindow(modal);
                 then(modal);
                 modal->isVisible() ? modal->reject() : void();
