@@ -83,7 +83,7 @@ TEST(AccessibleDialog, CaptionsFitInEveryLanguageAndFontAndTheirMnemonicsDoNotCl
         {"", 14, 14, "C&onnect|Not available|Port:"}};
     std::vector<int> widths;
     for (const auto& [catalogue, desktopPoints, dialogPoints, read] : rows) {
-        SCOPED_TRACE(desktopPoints);
+        SCOPED_TRACE(testing::Message() << catalogue << " at " << desktopPoints << " pt");
         QTranslator translator;  // none for English
         ASSERT_EQ(translator.load(catalogue, ZK4_TRANSLATIONS_DIR), *catalogue != '\0');
         QApplication::installTranslator(&translator);
