@@ -40,10 +40,9 @@ struct Shown : DialogHarness {
         QApplication::setActiveWindow(dlg.get());
         Item(IDC_HZ_PER_MPH)->setFocus();
         QTimer::singleShot(0, [then] {
-            auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (modal && then) {
+            if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
                 QApplication::setActiveWindow(modal);
-                then(modal);
+                then ? then(modal) : void();
                 modal->isVisible() ? modal->reject() : void();
             }
         });
