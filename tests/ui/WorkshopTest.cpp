@@ -129,28 +129,30 @@ TEST(Workshop, ChartKeepsItsHistoryWhileClosedAndLeavesAGapWhereTheLinkWasDown) 
 }
 
 // After `before` polls at 45 MPH the assistant opens; `during` more polls come, `digits` are
-// typed into the GPS box (0) or the measured mile's (1), Enter. What it said, then the Hz box, and
-// what was sent after the last poll.
+// typed into the GPS box (0) or the measured mile's (1), the link drops or not, Enter. What it
+// said, then the Hz box, and what was sent after the last poll.
 TEST(Workshop, CalibrationPutsTheNewSettingIntoTheHzBoxAndSendsNothing) {
-    const std::tuple<int, int, int, const char*, std::string, std::string> rows[] = {
-        {10, 0, 0, "50", "<b>1.6093</b>", "1.6093"},
-        {9, 1, 1, "72", "<b>1.6093</b>", "1.6093"},  // the tenth poll while it is open
-        {10, 0, 0, "4", "The true speed is under 5 MPH (4.0 MPH).", "1.7881"},
+    const std::tuple<int, int, int, const char*, bool, std::string, std::string> rows[] = {
+        {10, 0, 0, "50", false, "<b>1.6093</b>", "1.6093"},
+        {9, 1, 1, "72", false, "<b>1.6093</b>", "1.6093"},  // the tenth poll while it is open
+        {10, 0, 0, "50", true, "No ZK4 is linked: connect one, then drive at a steady speed.",
+         "1.7881"},
     };
-    for (const auto& [before, during, box, digits, said, hzBox] : rows) {
+    for (const auto& [before, during, box, digits, drop, said, hzBox] : rows) {
         Shown h;
         h.Poll(before);
         std::string seen;
         h.Press(Qt::CTRL | Qt::Key_L, [&](QDialog* modal) {
             h.Poll(during);
             QTest::keyClicks(modal->findChildren<QLineEdit*>().value(box), digits);
+            drop ? h.dlg->OnDisconnect() : void();  // told at once, with nothing typed after
             seen = modal->findChild<QLabel*>("result")->text().toStdString();
             h.serial.ClearWritten();
             QTest::keyClick(modal->focusWidget(), Qt::Key_Return);
         });
         EXPECT_EQ(std::tuple(seen, h.Text(IDC_HZ_PER_MPH).toStdString(), h.serial.WrittenText()),
                   std::tuple(said, hzBox, std::string()))
-            << before << digits;
+            << before << digits << drop;
     }
 }
 
