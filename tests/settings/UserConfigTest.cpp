@@ -10,11 +10,8 @@
 namespace zk4 {
 namespace {
 
-struct Row {
-    const char* name;
-    std::map<std::string, std::string> environment;
-    std::string folder;
-};
+// A name, the environment, the folder.
+using Row = std::tuple<const char*, std::map<std::string, std::string>, std::string>;
 
 TEST(UserConfig, FolderFollowsThePlatformsEnvironment) {
     const Row posix[] = {
@@ -38,12 +35,14 @@ TEST(UserConfig, FolderFollowsThePlatformsEnvironment) {
         {"a relative APPDATA is ignored", {{"APPDATA", "Roaming"}}, ""},
     };
     for (const Row& row : test::PosixSystem() ? std::span<const Row>(posix) : std::span(windows)) {
-        SCOPED_TRACE(row.name);
-        const Environment environment = [&row](const char* name) -> std::optional<std::string> {
-            const auto found = row.environment.find(name);
-            return found == row.environment.end() ? std::nullopt : std::optional(found->second);
-        };
-        EXPECT_EQ(UserConfigFolder(environment), row.folder);
+        const auto& [name, variables, folder] = row;
+        EXPECT_EQ(UserConfigFolder([&row](const char* variable) -> std::optional<std::string> {
+                      const auto found = std::get<1>(row).find(variable);
+                      return found == std::get<1>(row).end() ? std::nullopt
+                                                             : std::optional(found->second);
+                  }),
+                  folder)
+            << name;
     }
 }
 

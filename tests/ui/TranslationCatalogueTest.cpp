@@ -11,22 +11,19 @@
 
 namespace {
 
-QString Places(const QString& text) {  // sorted, so that a translation may reorder them
-    QStringList places;
-    for (const auto& match : QRegularExpression(QStringLiteral("%[1-9]")).globalMatch(text)) {
-        places << match.captured();
+// The places %1 ... %9 a text fills (sorted: a translation may reorder them) and its mnemonics.
+QString Marks(const QString& text) {
+    QStringList marks;
+    for (const auto& match :
+         QRegularExpression(QStringLiteral("%[1-9]|&[^&\\s]")).globalMatch(text)) {
+        marks << match.captured().left(match.captured().startsWith('&') ? 1 : 2);
     }
-    places.sort();
-    return places.join(' ');
-}
-
-qsizetype Mnemonics(const QString& text) {
-    return text.count(QRegularExpression(QStringLiteral("&[^&\\s]")));
+    marks.sort();
+    return marks.join(' ');
 }
 
 TEST(Translations, EveryTextHasItsTranslationWithThePlacesAndMnemonicOfItsSource) {
     for (const QString& catalogue : QString(ZK4_TS_FILES).split(' ')) {
-        SCOPED_TRACE(catalogue.toStdString());
         const QTemporaryDir dir;
         const QString copy = dir.filePath(QFileInfo(catalogue).fileName());
         ASSERT_TRUE(QFile::copy(catalogue, copy));
@@ -39,36 +36,29 @@ TEST(Translations, EveryTextHasItsTranslationWithThePlacesAndMnemonicOfItsSource
         ASSERT_TRUE(lupdate.waitForFinished(120000));
         // A call lupdate cannot place (a tr() outside a class it knows) is a text nobody sees.
         const QString said = QString::fromLocal8Bit(lupdate.readAll());
-        EXPECT_EQ(lupdate.exitCode(), 0) << said.toStdString();
-        EXPECT_FALSE(said.contains(QStringLiteral("warning"), Qt::CaseInsensitive))
+        EXPECT_EQ(std::pair(lupdate.exitCode(), said.contains("warning", Qt::CaseInsensitive)),
+                  std::pair(0, false))
             << said.toStdString();
 
         QFile file(copy);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
         QXmlStreamReader xml(&file);
-        QString context, source, problems;
+        QString source, problems;
         int messages = 0;
         while (!xml.atEnd()) {
             if (xml.readNext() != QXmlStreamReader::StartElement) {
                 continue;
             }
-            if (xml.name() == QLatin1String("name")) {
-                context = xml.readElementText();
-            } else if (xml.name() == QLatin1String("source")) {
+            if (xml.name() == QLatin1String("source")) {
                 source = xml.readElementText();
             } else if (xml.name() == QLatin1String("translation")) {
                 ++messages;
                 const QString type = xml.attributes().value(QLatin1String("type")).toString();
                 const QString translation = xml.readElementText();
-                const QString wrong =
-                    !type.isEmpty()                               ? type
-                    : translation.isEmpty()                       ? QStringLiteral("empty")
-                    : Places(source) != Places(translation)       ? QStringLiteral("other places")
-                    : Mnemonics(source) != Mnemonics(translation) ? QStringLiteral("mnemonic")
-                                                                  : QString();
-                if (!wrong.isEmpty()) {
-                    problems += QStringLiteral("%1 [%2] %3 -> %4\n")
-                                    .arg(wrong, context, source, translation);
+                // Unfinished or obsolete, empty, or with other places or mnemonics.
+                if (!type.isEmpty() || translation.isEmpty() ||
+                    Marks(source) != Marks(translation)) {
+                    problems += QStringLiteral("%1 %2 -> %3\n").arg(type, source, translation);
                 }
             }
         }

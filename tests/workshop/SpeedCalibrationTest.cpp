@@ -10,12 +10,13 @@
 namespace zk4 {
 namespace {
 
+// `polls` polls at `mph`, the device reporting the setting `hz`.
 std::vector<SpeedSample> Steady(std::size_t polls, double mph, double hz = 1.7881) {
     return std::vector<SpeedSample>(polls, {mph, hz});
 }
 
-std::vector<SpeedSample> Then(std::vector<SpeedSample> first,
-                              const std::vector<SpeedSample>& then) {
+std::vector<SpeedSample> operator+(std::vector<SpeedSample> first,
+                                   const std::vector<SpeedSample>& then) {
     first.insert(first.end(), then.begin(), then.end());
     return first;
 }
@@ -31,16 +32,15 @@ struct Drive {
 TEST(SpeedCalibration, NewSettingOrTheReasonThereIsNone) {
     const Drive drives[] = {
         {"GpsSaysFifty", Steady(10, 45), 50, "1.6093"},
-        {"OnlyTheLastTenPollsCount", Then(Steady(1, 80), Steady(10, 45)), 50, "1.6093"},
-        {"WithinFivePercent", Then(Steady(9, 45), Steady(1, 47)), 50, "1.6164"},
+        {"OnlyTheLastTenPollsCount", Steady(1, 80) + Steady(10, 45), 50, "1.6093"},
+        {"WithinFivePercent", Steady(9, 45) + Steady(1, 47), 50, "1.6164"},
         {"NotLinked", Steady(10, 45), 50, "No ZK4 is linked", false},
-        {"NoHzSetting", Steady(10, 45), 50, "This ZK4 variant has no Hz-per-MPH setting", true,
-         false},
+        {"NoHzSetting", Steady(10, 45), 50, "This ZK4 variant has no Hz-per-MPH", true, false},
         {"NineSeconds", Steady(9, 45), 50, "9 s of values so far"},
-        {"SettingChanged", Then(Steady(9, 45), Steady(1, 45, 2.0)), 50,
+        {"SettingChanged", Steady(9, 45) + Steady(1, 45, 2.0), 50,
          "The Hz-per-MPH setting changed"},
         {"UnderFiveMph", Steady(10, 4.5), 50, "The vehicle is under 5 MPH (4.5 MPH reported)"},
-        {"Unsteady", Then(Steady(9, 45), Steady(1, 48)), 50,
+        {"Unsteady", Steady(9, 45) + Steady(1, 48), 50,
          "The speed varied by 6.6 % over the last 10 s (45.0 to 48.0 MPH)"},
         {"MileNeverTimed", Steady(10, 45), MphFromMileSeconds(0), "Enter the true speed."},
         {"TrueSpeedUnderFive", Steady(10, 45), 4.9, "The true speed is under 5 MPH (4.9 MPH)."},
@@ -48,11 +48,11 @@ TEST(SpeedCalibration, NewSettingOrTheReasonThereIsNone) {
     };
     for (const Drive& d : drives) {
         const Calibration c = CalibrateHzPerMph({d.samples, d.linked, d.hzSetting, d.trueMph});
-        const std::string outcome = c.hzPerMph  ? FixedText(*c.hzPerMph, 4)
-                                    : c.refusal ? c.refusal->English()
-                                                : "";
+        const std::string outcome =
+            c.hzPerMph ? FixedText(*c.hzPerMph, 4) : c.refusal.value().English();
         EXPECT_EQ(outcome.substr(0, d.outcome.size()), d.outcome) << d.name << ": " << outcome;
     }
+    EXPECT_EQ(MeasureSpeed(Steady(10, 0)).spread, 0);  // a standstill is steady
 }
 
 // Each row: polls (a time in ms, "-" for a poll without a speed) and breaks ("B"); then which
