@@ -14,7 +14,7 @@ seconds=${1:-60}
 shift $(($# > 0 ? 1 : 0))
 targets=("$@")
 if ((${#targets[@]} == 0)); then
-  targets=(fuzz_framer fuzz_settings_loader fuzz_hz_command fuzz_cylinder_command fuzz_link)
+  targets=(fuzz_framer fuzz_settings_loader fuzz_hz_command fuzz_link)
 fi
 if ! [[ $seconds =~ ^[1-9][0-9]*$ ]]; then
   echo "usage: $0 [SECONDS] [TARGET...]" >&2
