@@ -239,14 +239,10 @@ stop_sims() {
   sim_pids=()
 }
 
-# The commands the host sent, one per line, from a zk4-sim --log file. Reads both the byte
-# format ("<us> <hex byte>" a line) and the text format ("<ms> H>D <escaped bytes>"); only
-# what the host sent counts.
+# The commands the host sent, one per line, from a zk4-sim --log file (the trace format).
 host_commands() {
-  awk 'BEGIN { for (i = 32; i < 127; i++) ch[sprintf("%02X", i)] = sprintf("%c", i) }
-       NF == 2 && $2 ~ /^[0-9A-Fa-f][0-9A-Fa-f]$/ {
-         b = toupper($2); if (b in ch) printf "%s", ch[b]; else if (b == "0A") printf "\n"; next }
-       $2 == "H>D" { sub(/^[^ ]+ H>D /, ""); gsub(/\\r/, ""); gsub(/\\n/, "\n"); printf "%s", $0 }' "$1" |
+  [ -f "$1" ] || return 0  # the simulator has not logged anything yet
+  python3 "$root/scripts/wiretrace.py" "$1" 'H>D' | tr -d '\r' |
     grep -oE 'AT (FW=\?|ID\?|RALL|CN=[0-9]+|HZ=[0-9.]+)' || true
 }
 # Identified: after the last "AT ID?" the tool sent "AT RALL" at least three times, once with
