@@ -43,7 +43,7 @@ constexpr std::array<const char*, 15> kQtOptionsWithValue = {
     "qmljsdebugger"};
 constexpr std::array<const char*, 3> kQtFlags = {"reverse", "testability", "widgetcount"};
 
-constexpr int kOptionColumn = 22;  // where option descriptions start
+constexpr int kOptionColumn = 22;  // where option descriptions start, as OptionHelp lays them out
 
 // Every text given here is marked with QT_TRANSLATE_NOOP("main", …) where it is written, so
 // that lupdate finds it.
@@ -51,35 +51,13 @@ QString TrMain(const char* text) {
     return QCoreApplication::translate("main", text);
 }
 
-QStringList NamesOf(const OptionRow& row) {
-    QStringList names;
-    for (const char* name : row.names) {
-        if (*name != '\0') {
-            names << QLatin1String(name);
-        }
-    }
-    return names;
-}
-
 QString Indented(const QString& text) {
     return WrapWords(text, QStringLiteral("  "), 2);
 }
 
 QString OptionLine(const OptionRow& row) {
-    QStringList spelled;
-    for (const QString& name : NamesOf(row)) {
-        spelled << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
-    }
-    QString lead = QStringLiteral("  ") + spelled.join(QStringLiteral(", "));
-    if (row.valueName != nullptr) {
-        lead += QStringLiteral(" <%1>").arg(TrMain(row.valueName));
-    }
-    if (lead.size() >= kOptionColumn) {
-        lead += QLatin1Char('\n') + QString(kOptionColumn - 1, QLatin1Char(' '));
-    } else {
-        lead = lead.leftJustified(kOptionColumn - 1);
-    }
-    return WrapWords(TrMain(row.description), lead, kOptionColumn);
+    return OptionHelp(OptionNames(row.names), row.valueName ? TrMain(row.valueName) : QString(),
+                      TrMain(row.description));
 }
 
 // Three rows of ten ports, each with the devices the serial layer gives them without links.
@@ -170,9 +148,9 @@ CommandLine ReadCommandLine(const QStringList& arguments) {
     // One dash or two for every option, as QApplication reads its own.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const OptionRow& row : kOptions) {
-        parser.addOption(row.valueName != nullptr
-                             ? QCommandLineOption(NamesOf(row), {}, QLatin1String(row.valueName))
-                             : QCommandLineOption(NamesOf(row)));
+        parser.addOption(row.valueName != nullptr ? QCommandLineOption(OptionNames(row.names), {},
+                                                                       QLatin1String(row.valueName))
+                                                  : QCommandLineOption(OptionNames(row.names)));
     }
     for (const char* name : kQtOptionsWithValue) {
         parser.addOption(QCommandLineOption(QLatin1String(name), {}, QStringLiteral("value")));

@@ -136,20 +136,8 @@ constexpr std::array<ExitRow, 7> kExits = {{
                        "with 0.")},
 }};
 
-constexpr int kOptionColumn = 22;
-
 QString Dashed(const char* name) {
     return (name[1] == '\0' ? QStringLiteral("-") : QStringLiteral("--")) + QLatin1String(name);
-}
-
-QStringList NamesOf(const OptionRow& row) {
-    QStringList names;
-    for (const char* name : row.names) {
-        if (*name != '\0') {
-            names << QLatin1String(name);
-        }
-    }
-    return names;
 }
 
 CliRequest Refuse(const char* source, std::vector<std::string> args = {}) {
@@ -252,9 +240,9 @@ const char* CommandName(Command command) {
 CliRequest ReadCliArguments(const QStringList& arguments) {
     QCommandLineParser parser;
     for (const OptionRow& row : kOptions) {
-        parser.addOption(row.valueName
-                             ? QCommandLineOption(NamesOf(row), {}, QLatin1String(row.valueName))
-                             : QCommandLineOption(NamesOf(row)));
+        parser.addOption(row.valueName ? QCommandLineOption(OptionNames(row.names), {},
+                                                            QLatin1String(row.valueName))
+                                       : QCommandLineOption(OptionNames(row.names)));
     }
     if (!parser.parse(arguments)) {
         return Refuse("%1", {parser.errorText().toStdString()});  // Qt's own sentence
@@ -333,17 +321,8 @@ QString CliHelpText(const std::string& settingsFile) {
 
     text += QLatin1Char('\n') + TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Options:")) + QLatin1Char('\n');
     for (const OptionRow& row : kOptions) {
-        QStringList spelled;
-        for (const QString& name : NamesOf(row)) {
-            spelled << Dashed(name.toLatin1().constData());
-        }
-        QString lead = QStringLiteral("  ") + spelled.join(QStringLiteral(", ")) + ValuePart(row);
-        if (lead.size() > kOptionColumn - 3) {  // at least two blanks before the description
-            lead += QLatin1Char('\n') + QString(kOptionColumn - 1, QLatin1Char(' '));
-        } else {
-            lead = lead.leftJustified(kOptionColumn - 1);
-        }
-        text += WrapWords(TrCli(row.description), lead, kOptionColumn);
+        text += OptionHelp(OptionNames(row.names), row.valueName ? TrCli(row.valueName) : QString(),
+                           TrCli(row.description));
     }
 
     text += QLatin1Char('\n') + TrCli(QT_TRANSLATE_NOOP("zk4ctl", "Port:")) + QLatin1Char('\n');

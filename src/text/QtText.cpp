@@ -51,4 +51,32 @@ QString WrapWords(const QString& text, QString lead, int indent, int width) {
     return out + QLatin1Char('\n');
 }
 
+QStringList OptionNames(const std::array<const char*, 2>& names) {
+    QStringList given;
+    for (const char* name : names) {
+        if (*name != '\0') {
+            given << QLatin1String(name);
+        }
+    }
+    return given;
+}
+
+QString OptionHelp(const QStringList& names, const QString& valueName, const QString& description) {
+    constexpr int kColumn = 22;
+    QStringList spelled;
+    for (const QString& name : names) {
+        spelled << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    }
+    QString lead = QStringLiteral("  ") + spelled.join(QStringLiteral(", "));
+    if (!valueName.isEmpty()) {
+        lead += QStringLiteral(" <%1>").arg(valueName);
+    }
+    if (lead.size() > kColumn - 3) {
+        lead += QLatin1Char('\n') + QString(kColumn - 1, QLatin1Char(' '));
+    } else {
+        lead = lead.leftJustified(kColumn - 1);
+    }
+    return WrapWords(description, lead, kColumn);
+}
+
 }  // namespace zk4

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -27,5 +29,14 @@ QString Tr(const UserText& text);
 // `lead` (after its last line break), the others start after `indent` spaces; the result ends
 // with a line break. A word longer than a line stands on a line of its own.
 QString WrapWords(const QString& text, QString lead, int indent, int width = 79);
+
+// An option's names as the option table holds them, a short one (may be empty) and a long one:
+// the names given, without dashes, as QCommandLineOption takes them.
+QStringList OptionNames(const std::array<const char*, 2>& names);
+
+// One option in a --help text: "  -h, --help <value>" (one dash for a letter, two for a word),
+// then its description from column 22, on a line of its own when the names leave fewer than
+// two blanks before that column.
+QString OptionHelp(const QStringList& names, const QString& valueName, const QString& description);
 
 }  // namespace zk4
