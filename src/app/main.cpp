@@ -1,5 +1,6 @@
 // ZK4 Toolset: start-up. One modal dialog runs until the user ends it; then the process ends.
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QTimer>
@@ -8,7 +9,7 @@
 
 #include "app/CommandLine.h"
 #include "app/Language.h"
-#include "app/TerminationSignals.h"
+#include "app/StopSignals.h"
 #include "app/Version.h"
 #include "serial/Clock.h"
 #include "serial/QtSerialPort.h"
@@ -88,7 +89,18 @@ int main(int argc, char* argv[]) {
     static zk4::RxWindow rxWindow;
 
     CToolsetDlg dialog({*port, clock, zk4::ShowMessageBox, executable, configDir, rxWindow});
-    zk4::EndOnTerminationSignals(dialog);
+    // SIGTERM, SIGINT and SIGHUP end the tool like its close box, so the port, its lock file and
+    // the trace are released as on any other ending, even while a message box or the About box
+    // runs its own loop: those boxes are closed first, then the dialog.
+    zk4::StopOnSignals(&dialog, [&dialog] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QDialog*>(window);
+            if (box != nullptr && box != &dialog && box->isVisible()) {
+                box->reject();
+            }
+        }
+        dialog.reject();
+    });
     if (!traceError.isEmpty()) {
         dialog.TellLater(traceError);
     }

@@ -9,10 +9,10 @@
 #include <map>
 #include <memory>
 
+#include "app/StopSignals.h"
 #include "cli/CliText.h"
 #include "cli/LinkSession.h"
 #include "cli/Output.h"
-#include "cli/StopSignals.h"
 #include "protocol/HostCommands.h"
 #include "serial/PortFailures.h"
 #include "serial/PortInfo.h"

@@ -7,11 +7,11 @@
 #include <cstdio>
 
 #include "app/Language.h"
+#include "app/StopSignals.h"
 #include "app/Version.h"
 #include "cli/CliOptions.h"
 #include "cli/CliText.h"
 #include "cli/Commands.h"
-#include "cli/StopSignals.h"
 #include "settings/UserConfig.h"
 
 int main(int argc, char* argv[]) {

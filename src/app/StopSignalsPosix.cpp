@@ -5,7 +5,7 @@
 #include <QSocketNotifier>
 #include <csignal>
 
-#include "cli/StopSignals.h"
+#include "app/StopSignals.h"
 
 namespace zk4 {
 namespace {
