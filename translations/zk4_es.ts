@@ -386,6 +386,14 @@
         <source>Cannot write the trace to %1: %2.</source>
         <translation>No se puede escribir el registro de tráfico en %1: %2.</translation>
     </message>
+    <message>
+        <source>Free software under the GNU GPL, version 3 or later.</source>
+        <translation>Software libre bajo la GNU GPL, versión 3 o posterior.</translation>
+    </message>
+    <message>
+        <source>There is NO WARRANTY, to the extent permitted by law.</source>
+        <translation>NO hay GARANTÍA, en la medida en que lo permita la ley.</translation>
+    </message>
 </context>
 <context>
     <name>zk4::CToolsetDlg</name>
