@@ -35,8 +35,8 @@ QString WrapWords(const QString& text, QString lead, int indent, int width = 79)
 QStringList OptionNames(const std::array<const char*, 2>& names);
 
 // One option in a --help text: "  -h, --help <value>" (one dash for a letter, two for a word),
-// then its description from column 22, on a line of its own when the names leave fewer than
-// two blanks before that column.
+// then its description from column 22 (counted from 0), on a line of its own when the names
+// leave fewer than three blanks before it.
 QString OptionHelp(const QStringList& names, const QString& valueName, const QString& description);
 
 }  // namespace zk4

@@ -194,7 +194,7 @@ const Row kRows[] = {
      R"(\{"port":"COM3","device":"/dev/pts/\d+","product_id":"ZK4-OBD2-002","serial_number":7,)"
      R"("firmware":"0\.5N","voltage":13\.8,"engine_rpm":650,"vehicle_mph":0,"cylinders":4,)"
      R"("hz_per_mph":1\.7881\}\n)",
-     nullptr, Step::None, "COM3", "COM=3;\r\n"},
+     nullptr, Step::None, "COM3", "COM=3;"},  // its last line without a line break
     {"PortsAsText", "ports", "", 0,
      "COM1  /dev/pts/\\d+: pseudo-terminal\nCOM2  /nonexistent-zk4/COM2: not "
      "present\n(COM.*\n){28}",
@@ -237,8 +237,9 @@ const Row kRows[] = {
     {"SetNotTaken", "set --cylinders 6 --json", "--keep-settings", 6,
      kJsonDevice + R"(.*"cylinders":4,.*"taken":false\}\n)",
      "The device has not taken the new cylinder number: it reports \"4\"\\."},
-    {"FactoryDefault", "factory-default", "--product J1708-002 --hz 3", 0,
-     "sent hz_per_mph: 1\\.7881\ntaken: yes\nport: COM1\n(.*\n)*hz_per_mph: 1\\.7881\n", nullptr},
+    {"FactoryDefaultOnTheGivenPort", "factory-default --port COM2", "--product J1708-002 --hz 3", 0,
+     "sent hz_per_mph: 1\\.7881\ntaken: yes\nport: COM2\n(.*\n)*hz_per_mph: 1\\.7881\n", nullptr,
+     Step::None, "COM2"},
     {"InfoOfOtherFirmware", "info", "--firmware 0.5M2", 5,
      "port: COM1\n(.*\n){3}firmware: 0\\.5M2\n(.*\n)*",
      "requires ZK4 \\(firmware\\) version 0\\.5N"},

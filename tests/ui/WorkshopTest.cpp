@@ -128,8 +128,8 @@ TEST(Workshop, ChartKeepsItsHistoryWhileClosedAndLeavesAGapWhereTheLinkWasDown) 
     EXPECT_EQ(Runs(chart), "3 2 3 2 3 2 ");
 }
 
-// After `before` polls at 45 MPH the assistant opens; `during` more polls come, `digits` are
-// typed into the GPS box (0) or the measured mile's (1), the link drops or not, Enter. What it
+// After `before` polls at 45 MPH the assistant opens; `digits` are typed into the GPS box (0) or
+// the measured mile's (1), `during` more polls come, the link drops or not, Enter. What it
 // said, then the Hz box, and what was sent after the last poll.
 TEST(Workshop, CalibrationPutsTheNewSettingIntoTheHzBoxAndSendsNothing) {
     const std::tuple<int, int, int, const char*, bool, std::string, std::string> rows[] = {
@@ -143,8 +143,8 @@ TEST(Workshop, CalibrationPutsTheNewSettingIntoTheHzBoxAndSendsNothing) {
         h.Poll(before);
         std::string seen;
         h.Press(Qt::CTRL | Qt::Key_L, [&](QDialog* modal) {
-            h.Poll(during);
             QTest::keyClicks(modal->findChildren<QLineEdit*>().value(box), digits);
+            h.Poll(during);  // shown as it comes, with nothing typed after it
             drop ? h.dlg->OnDisconnect() : void();  // told at once, with nothing typed after
             seen = modal->findChild<QLabel*>("result")->text().toStdString();
             h.serial.ClearWritten();
