@@ -80,28 +80,5 @@ TEST(SimEndToEnd, WholeLifeOfALink) {
                             "\"4\".\n");
 }
 
-// The port missing at first, then an adapter that hangs up, then the next one: each change
-// told once, each device found without a click.
-TEST(SimEndToEnd, AnAdapterThatComesLaterOrComesBackIsFoundWithoutAClick) {
-    LiveDialog t;
-    WriteFile(t.ini, "COM=10;\r\n");  // /dev/ttyUSB9 unless a link says otherwise
-    t.dlg->OnInitDialog();
-    ASSERT_TRUE(WaitFor([&] { return t.messages.size() == 1; }));
-    EXPECT_NE(t.Said().find("keeps looking"), std::string::npos) << t.Said();
-    {
-        SimProcess sim(t.exe, "COM10", {"--hangup-after", "2"});
-        ASSERT_TRUE(WaitFor([&] { return t.Identified(); }));
-        ASSERT_TRUE(WaitFor([&] { return t.messages.size() == 2; }, 6000));
-        EXPECT_EQ(t.Text(IDC_PRODUCT_ID), "Not Found Yet!");
-        EXPECT_TRUE(t.Enabled(IDC_DISCONNECT));  // it stops the search
-    }
-    ASSERT_EQ(t.messages.size(), 2u) << t.Said();
-    EXPECT_EQ(t.messages[1].icon, MessageIcon::Stop);
-    EXPECT_NE(t.messages[1].text.find("COM10"), std::string::npos) << t.Said();
-    SimProcess sim(t.exe, "COM10", {"--product", "OBD2-001"});  // the next truck
-    ASSERT_TRUE(WaitFor([&] { return t.Text(IDC_PRODUCT_ID) == "ZK4-OBD2-001"; }));
-    EXPECT_EQ(t.messages.size(), 2u) << t.Said();
-}
-
 }  // namespace
 }  // namespace zk4::test
